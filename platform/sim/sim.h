@@ -1,0 +1,210 @@
+// The simulated Windows: a deterministic model of the Windows the installer relies on, for the
+// native build. Tests and setupsim describe a machine, script what the user does, run the real
+// installer code against it and read back the transcript and the files.
+//
+//   Machine (drives -> host folders, registry, WIN.INI, system directories, running product
+//   windows, launch results, UTC offset) + Script (user actions, message-box answers)
+//        -> the installer, through the facade `win` ->
+//   Transcript (events in virtual time) + files under the sandbox root
+//
+// Time is virtual: the clock moves only when a timer fires or a scripted action waits for a
+// later time. Modal loops (DialogBoxParamA, MessageBoxA) run inside the simulation.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32api.h"
+
+namespace sim {
+
+// ---------------------------------------------------------------------------------------
+// Machine
+
+struct DriveConfig {
+    char letter = 'C';
+    UINT type = DRIVE_FIXED;  // GetDriveTypeA value: 2 removable, 3 fixed, 4 remote, 5 CD-ROM
+    std::string hostDir;      // host folder holding the drive's files; default ROOT/<letter>
+    // What GetDiskFreeSpaceA reports.
+    DWORD sectorsPerCluster = 8;
+    DWORD bytesPerSector = 512;
+    DWORD freeClusters = 0x00200000;  // 8 GiB with the defaults above
+    DWORD totalClusters = 0x00400000;
+    // Bytes that can still be written to the drive (-1: unlimited). When they run out a
+    // WriteFile writes fewer bytes than asked and succeeds, or, with fullIsError, fails with
+    // ERROR_DISK_FULL.
+    int64_t writeCapacity = -1;
+    bool fullIsError = false;
+};
+
+struct MachineConfig {
+    std::string root;  // sandbox root on the host; must exist or be creatable
+    std::vector<DriveConfig> drives;  // default: A: removable, C: fixed
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string systemDir = "C:\\WINDOWS\\SYSTEM";
+    std::string currentDir = "A:\\";
+    std::string modulePath = "A:\\SETUP.EXE";  // GetModuleFileNameA of the installer
+    int utcOffsetMinutes = 0;                  // local time = UTC + offset
+    int screenWidth = 1024;
+    int screenHeight = 768;
+};
+
+// A fresh machine: forgets everything of the previous one (files on the host stay where they
+// are; drive folders are created), resets the clock to 0, the transcript, the script, handles,
+// memory and GDI accounting. Restores the facade's table (RestorePlatformCalls).
+void Boot(const MachineConfig& config);
+const MachineConfig& Config();
+
+// Registry under HKEY_LOCAL_MACHINE; keyPath like "SOFTWARE\\VarnookSW\\Quorvane by Varnook".
+// A string value is stored with its terminator, as Windows stores REG_SZ.
+void SetRegistryString(const std::string& keyPath, const std::string& valueName,
+                       const std::string& value);
+void SetRegistryBytes(const std::string& keyPath, const std::string& valueName,
+                      const std::vector<uint8_t>& bytes, DWORD type = REG_SZ);
+void CreateRegistryKey(const std::string& keyPath);
+// Opens of this key asking for more than read access fail with ERROR_ACCESS_DENIED.
+void DenyFullAccess(const std::string& keyPath);
+
+// WIN.INI
+void SetProfileString(const std::string& section, const std::string& key,
+                      const std::string& value);
+
+// Top-level windows of other programs, found by FindWindowA by class name.
+void AddRunningWindow(const std::string& className);
+
+// WinExec's result for a program (matched by full path or bare file name, case ignored).
+// Default: 33 when the program file exists, 2 when it does not.
+void SetLaunchResult(const std::string& program, UINT result);
+
+// Resources of the installer module beyond those built in (replaces one of the same name and
+// type, e.g. "COMPFILES"/"BINARY").
+void SetResource(const std::string& name, const std::string& type,
+                 const std::vector<uint8_t>& bytes);
+HINSTANCE ModuleInstance();
+
+// ---------------------------------------------------------------------------------------
+// Files, seen from outside the installer (no transcript events, no facade counters)
+
+struct FileInfo {
+    bool exists = false;
+    bool isDirectory = false;
+    uint64_t size = 0;
+    DWORD attributes = 0;
+    FILETIME creationTime{}, lastAccessTime{}, lastWriteTime{};  // UTC
+};
+
+// Creates or replaces a file (and its missing folders) with these bytes and attributes.
+void PutFile(const std::string& path, const std::string& bytes,
+             DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+void MakeDirectories(const std::string& path);
+FileInfo GetFileInfo(const std::string& path);
+// The file's bytes; false when there is no such file.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+// Host path of a simulated path (drive-absolute or relative to the current directory).
+std::string HostPath(const std::string& path);
+// Simulated paths of every file created, changed or deleted by the installer since Boot.
+std::vector<std::string> TouchedFiles();
+
+// Another process holds the file open with this access and sharing; returns a token.
+int OpenAsOtherProcess(const std::string& path, DWORD access, DWORD shareMode);
+void CloseOtherProcessFile(int token);
+
+// FILETIME helpers (UTC), for tests.
+FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second);
+std::string FormatFileTime(const FILETIME& time);  // "YYYY-MM-DDTHH:MM:SSZ"
+
+// ---------------------------------------------------------------------------------------
+// Accounting, for leak checks at the end of a run
+
+int OpenHandleCount();     // files opened through CreateFileA and not closed
+int GlobalBlocksHeld();    // GlobalAlloc blocks not freed
+int LocalBlocksHeld();     // LocalAlloc blocks not freed
+int GdiObjectsHeld();      // pens and brushes created and not deleted
+int DeviceContextsHeld();  // GetDC without ReleaseDC
+
+// ---------------------------------------------------------------------------------------
+// The scripted user
+
+uint64_t Now();  // virtual milliseconds since Boot
+
+enum class ActionKind {
+    Type,     // set the text of control `control` (as the user typing it) - EN_CHANGE follows
+    Press,    // click the button `control`: WM_COMMAND (control, BN_CLICKED)
+    Enter,    // the Enter key: WM_COMMAND with the default push button's id, else IDOK
+    Escape,   // the Esc key: WM_COMMAND IDCANCEL
+    Destroy,  // the dialog is destroyed from outside (WM_DESTROY while it runs)
+};
+
+struct UserAction {
+    ActionKind kind = ActionKind::Press;
+    int control = 0;
+    std::string text;    // for Type
+    std::string dialog;  // template name the action is meant for ("" = whichever runs)
+    int64_t at = -1;     // virtual ms at which it happens; -1 = as soon as the dialog waits
+};
+
+// Actions are taken in order by the dialog that runs (a dialog action waits for its dialog).
+void QueueAction(const UserAction& action);
+void Type(int control, const std::string& text, const std::string& dialog = "");
+void Press(int control, const std::string& dialog = "", int64_t at = -1);
+
+// Message-box answers, taken in order. An answer with a non-empty `textContains` is used only
+// by a box whose text contains it; a box that finds no usable answer at the head of the queue
+// gets the default: IDOK.
+void AnswerMessageBox(int answer, const std::string& textContains = "");
+
+// A dialog with no pending timer and no action left would wait forever; the simulation then
+// records a "stuck" event and destroys it. Also bounds the steps of one modal loop.
+void SetModalStepLimit(int steps);
+
+// ---------------------------------------------------------------------------------------
+// The transcript
+
+struct Field {
+    std::string name;
+    std::string value;
+    bool numeric = false;
+};
+
+struct Event {
+    uint64_t t = 0;    // virtual ms
+    std::string kind;  // see below
+    std::vector<Field> fields;
+    std::string Get(const std::string& name) const;  // "" when absent
+    long long Number(const std::string& name) const;  // 0 when absent
+};
+
+// Event kinds and their fields:
+//   window      class, title, style, show          main window created / shown
+//   messagebox  owner, caption, text, style, answer
+//   dialog      template, owner, caption           a modal dialog starts
+//   dialog-end  template, result
+//   text        dialog, control, text              SetDlgItemTextA / typed by the user
+//   caption     dialog, text                       SetWindowTextA
+//   move        dialog, x, y, width, height        MoveWindow
+//   timer-set   id, ms     timer-kill  id          timer   id (fired)
+//   command     dialog, id, code                   a user action delivered as WM_COMMAND
+//   rectangle   dialog, left, top, right, bottom, penColor, penWidth, brushColor
+//   open        path, access, share, disposition, handle   (only successful opens)
+//   write       path, bytes, written     close  path     truncate  path, size
+//   mkdir       path     delete  path     attributes  path, value     filetime  path, written
+//   launch      command, show, cwd, result
+//   stuck       dialog
+// Owner and dialog names: "main" (the main window), "dirdlg" (DIRDLG), "progress"
+// (PROGRESSDLG), another dialog's template name in lower case, or "none".
+const std::vector<Event>& Transcript();
+std::vector<Event> EventsOf(const std::string& kind);
+std::string TranscriptText();       // one readable line per event
+std::string TranscriptJsonLines();  // one JSON object per line: {"t":..,"event":kind,...}
+
+struct MessageBoxRecord {
+    uint64_t t;
+    std::string owner, caption, text;
+    UINT style;
+    int answer;
+};
+std::vector<MessageBoxRecord> MessageBoxes();
+
+}  // namespace sim

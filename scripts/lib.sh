@@ -1,0 +1,31 @@
+# Shared by scripts/test and scripts/demo: installs what a brand-new Debian 12 machine lacks.
+# Never wine32: with it, the wine launcher picks the i386 loader, which this kernel cannot run.
+
+QV_PACKAGES=(
+  cmake make g++ libgtest-dev libbenchmark-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine64 xvfb xauth
+  python3-pefile libtomlplusplus-dev
+)
+
+qv_ensure_packages() {
+  local missing=()
+  for package in "${QV_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds one preset.
+qv_build() {
+  local preset=$1
+  shift
+  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$(nproc)" "$@"
+}
