@@ -1,0 +1,33 @@
+// Message boxes that end an installation, and the centring of dialogs over their owner.
+#include "engine/messages.h"
+
+const char ABORT_CAPTION[] = "Aborting Install";
+
+void ShowAbortMessage(HWND owner, const char* text) {
+    win.MessageBoxA(owner, text, ABORT_CAPTION, MB_OK);
+}
+
+void ShowErrorCodeMessage(HWND owner, const char* format) {
+    DWORD code = win.GetLastError();
+    char text[256];
+    win.wsprintfA(text, format, code);
+    ShowAbortMessage(owner, text);
+}
+
+void CentreDialog(HWND dialog) {
+    HWND parent = win.GetParent(dialog);
+    RECT client;
+    win.GetClientRect(parent, &client);
+    POINT topLeft = {client.left, client.top};
+    POINT bottomRight = {client.right, client.bottom};
+    win.ClientToScreen(parent, &topLeft);
+    win.ClientToScreen(parent, &bottomRight);
+    RECT box;
+    win.GetWindowRect(dialog, &box);
+    int clientWidth = bottomRight.x - topLeft.x;
+    int clientHeight = bottomRight.y - topLeft.y;
+    int width = box.right - box.left;
+    int height = box.bottom - box.top;
+    win.MoveWindow(dialog, topLeft.x + (clientWidth - width) / 2,
+                   topLeft.y + (clientHeight - height) / 2, width, height, TRUE);
+}

@@ -1,0 +1,19 @@
+// The installer's message boxes that end an installation: caption "Aborting Install", one OK
+// button, owned by the window given (the progress dialog while it exists, else the main
+// window or none). Error texts carry the last error code in wsprintfA's "%#X" form (0X2).
+#pragma once
+
+#include "platform/win32api.h"
+
+extern const char ABORT_CAPTION[];  // "Aborting Install"
+
+// Shows `text` and returns when the user has closed the box.
+void ShowAbortMessage(HWND owner, const char* text);
+
+// Formats `format`, which holds one "%#X", with the last error code and shows it. Call it
+// straight after the failing platform call, before anything else can change the code.
+void ShowErrorCodeMessage(HWND owner, const char* format);
+
+// Centres `dialog` over the client area of its parent (the owner of an owned pop-up),
+// keeping its size; used by the dialogs at WM_INITDIALOG.
+void CentreDialog(HWND dialog);
