@@ -1,0 +1,134 @@
+// The copy phase inside the modal progress dialog. There is no thread: each one-shot timer
+// message runs one bounded step and the step arms the next timer, so the dialog handles its
+// own messages between steps and Abort Install acts only between them. The one pending timer
+// is killed by the id in InstallState.timerId as soon as it fires.
+#include <string.h>
+
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace {
+
+const int ID_ABORT_INSTALL = 1;  // also what the dialog manager sends for Enter
+
+INT_PTR OnInitDialog(HWND dialog) {
+    win.SetWindowTextA(dialog, "Installing Application Files");
+    CentreDialog(dialog);
+    ArmTimer(TIMER_START, 60);
+    return 1;
+}
+
+INT_PTR OnAbortInstall(HWND dialog) {
+    win.KillTimer(dialog, InstallState.timerId);
+    // Closed before the message, so nothing is held open while the user reads it.
+    CloseFile(&InstallState.installerFile);
+    CloseFile(&InstallState.sourceFile);
+    CloseFile(&InstallState.outputFile);
+    ShowAbortMessage(dialog, "Aborting install at users request!");
+    win.EndDialog(dialog, 0);
+    return 1;
+}
+
+INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
+    if (LOWORD(wParam) == ID_ABORT_INSTALL) return OnAbortInstall(dialog);
+    return 1;
+}
+
+INT_PTR OnTimer(HWND dialog) {
+    // The message's own timer id is not consulted: only one timer is ever pending.
+    win.KillTimer(dialog, InstallState.timerId);
+    int ok = 1;
+    switch (InstallState.timerId) {
+        case TIMER_START:
+            if (InstallState.firstTick) {
+                win.MapDialogRect(dialog, &InstallState.barRect);
+                InstallState.firstTick = 0;
+            }
+            ok = StartCopyPhase();
+            break;
+        case TIMER_STEP:
+            ok = TransferStep();
+            break;
+        case TIMER_DONE:
+            win.EndDialog(dialog, 1);
+            return 1;
+    }
+    if (ok) return 1;
+    win.EndDialog(dialog, 0);
+    return 0;
+}
+
+INT_PTR OnDestroy(HWND dialog) {
+    win.KillTimer(dialog, InstallState.timerId);
+    win.EndDialog(dialog, 0);  // no effect on a dialog that is already ending
+    return 1;
+}
+
+uint32_t SumOfStoredSizes(void) {
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < InstallState.itemCount; i++) {
+        CopyTableEntry entry;
+        ReadCopyTableEntryAt(InstallState.table, i, &entry);
+        total += entry.storedSize;
+    }
+    return total;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    InstallState.progressDialog = dialog;
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_COMMAND:
+            return OnCommand(dialog, wParam);
+        case WM_TIMER:
+            return OnTimer(dialog);
+        case WM_DESTROY:
+            return OnDestroy(dialog);
+    }
+    return 0;
+}
+
+int StartCopyPhase(void) {
+    InstallState.bytesDone = 0;
+    InstallState.current = 0;
+    InstallState.bytesTotal = 0;
+    // The diskette the user started from is taken to be the first entry's.
+    CopyTableEntry first = CurrentEntry();
+    memcpy(InstallState.diskLabel, first.diskLabel, DISK_LABEL_SIZE);
+    InstallState.preparedIndex = 99;  // differs from 0, so the first entry is prepared
+    InstallState.bytesTotal = SumOfStoredSizes();
+    DrawProgress();
+    if (!PrepareNextItem()) return 0;
+    if (InstallState.current >= InstallState.itemCount) {
+        InstallState.bytesDone = InstallState.bytesTotal;
+        DrawProgress();
+        ArmTimer(TIMER_DONE, 2000);
+        return 1;
+    }
+    // The first buffer of the first item moves in this same tick.
+    return TransferStep();
+}
+
+int TransferStep(void) {
+    uint16_t flags = CurrentEntry().flags;
+    int ok;
+    if (flags & CF_COMPRESSED)
+        ok = DecodeStep();
+    else if (flags & CF_EXTERNAL_SOURCE)
+        ok = CopyFromSourceStep();
+    else
+        ok = CopyFromInstallerStep();
+    if (ok) return 1;
+    // The entry may have moved on inside FinishItem; its flags name the input now open.
+    uint16_t failedFlags =
+        InstallState.current < InstallState.itemCount ? CurrentEntry().flags : (uint16_t)0;
+    CloseFile(&InstallState.outputFile);
+    if (failedFlags & CF_EXTERNAL_SOURCE)
+        CloseFile(&InstallState.sourceFile);
+    else
+        CloseFile(&InstallState.installerFile);
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Small pieces shared by the engine's operations: closing a file-handle field (only an open
+// file is closed, and the field then reads none), arming the progress dialog's one timer, and
+// the two messages that several operations show. Kept together so every close and every
+// timer goes through one rule.
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+void CloseFile(HANDLE* field) {
+    if (*field == nullptr) return;
+    win.CloseHandle(*field);
+    // A failed close leaves nothing the installer could do with the handle; it is gone.
+    *field = nullptr;
+}
+
+void ArmTimer(UINT id, UINT delayMs) {
+    InstallState.timerId = (uint16_t)id;
+    win.SetTimer(InstallState.progressDialog, id, delayMs, NULL);
+}
+
+void ShowCodeMessage(const char* format, DWORD code) {
+    char text[256];
+    win.wsprintfA(text, format, code);
+    ShowAbortMessage(InstallState.progressDialog, text);
+}
+
+int RefuseLongPath(const char* name) {
+    char text[128];
+    win.wsprintfA(text, "The path of (%s) is too long!", name);
+    ShowAbortMessage(InstallState.progressDialog, text);
+    return 0;
+}

@@ -1,0 +1,102 @@
+// Item finishing and program launch: an installed file gets the DOS date, time and attributes
+// recorded for it, and the package's programs are started with WinExec in their own folder.
+// LaunchItemProgram only starts; RunItemProgram adds the entry's policy (delete afterwards,
+// a failed start being fatal or not) and the messages of a required program.
+#include <string.h>
+
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace {
+
+// The program's path (at most 259 characters), a blank, 79 characters of arguments and the
+// terminator: a command line is never cut short.
+const size_t COMMAND_LINE_SIZE = PATH_FIELD_SIZE + 1 + ENTRY_ARGUMENTS_SIZE;
+
+void BuildCommandLine(char* line, const CopyTableEntry& entry) {
+    size_t pathLength = strnlen(InstallState.targetPath, PATH_FIELD_SIZE - 1);
+    memcpy(line, InstallState.targetPath, pathLength);
+    line[pathLength] = '\0';
+    if (entry.arguments[0] == '\0') return;
+    size_t argumentsLength = strnlen(entry.arguments, ENTRY_ARGUMENTS_SIZE - 1);
+    line[pathLength] = ' ';
+    memcpy(line + pathLength + 1, entry.arguments, argumentsLength);
+    line[pathLength + 1 + argumentsLength] = '\0';
+}
+
+}  // namespace
+
+BOOL SetDosFileTime(HANDLE file, uint16_t fileDate, uint16_t fileTime) {
+    // A stored value that is no calendar date would be converted differently by different
+    // systems, or not at all; refuse it the same way everywhere.
+    if (!IsValidDosDateTime(fileDate, fileTime)) return FALSE;
+    SYSTEMTIME when = {};
+    when.wYear = (WORD)(((fileDate >> 9) & 0x7F) + 1980);
+    when.wMonth = (WORD)((fileDate >> 5) & 0x0F);
+    when.wDay = (WORD)(fileDate & 0x1F);
+    when.wHour = (WORD)((fileTime >> 11) & 0x1F);
+    when.wMinute = (WORD)((fileTime >> 5) & 0x3F);
+    when.wSecond = (WORD)((fileTime & 0x1F) * 2);
+    FILETIME local, universal;
+    if (!win.SystemTimeToFileTime(&when, &local)) return FALSE;
+    if (!win.LocalFileTimeToFileTime(&local, &universal)) return FALSE;
+    return win.SetFileTime(file, NULL, NULL, &universal);
+}
+
+int ApplyDateAndAttributes(void) {
+    CopyTableEntry entry = CurrentEntry();
+    HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ShowAbortMessage(InstallState.progressDialog, "Error opening file to set Date & Time!");
+        return 0;
+    }
+    if (!SetDosFileTime(file, entry.fileDate, entry.fileTime)) {
+        win.CloseHandle(file);
+        ShowAbortMessage(InstallState.progressDialog, "Error setting file Date & Time!");
+        return 0;
+    }
+    win.CloseHandle(file);
+    // Set after the time, so that a read-only entry still gets its time.
+    if (!win.SetFileAttributesA(InstallState.targetPath, entry.attributes)) {
+        ShowAbortMessage(InstallState.progressDialog, "Error setting file attributes!");
+        return 0;
+    }
+    return 1;
+}
+
+int LaunchItemProgram(void) {
+    CopyTableEntry entry = CurrentEntry();
+    char commandLine[COMMAND_LINE_SIZE];
+    BuildCommandLine(commandLine, entry);
+    char savedDirectory[PATH_FIELD_SIZE];
+    DWORD saved = win.GetCurrentDirectoryA(PATH_FIELD_SIZE, savedDirectory);
+    win.SetCurrentDirectoryA(InstallState.targetFolder);
+    InstallState.launchResult = win.WinExec(commandLine, entry.showCommand);
+    // Restored whatever the result; only a directory that was actually read can be restored.
+    if (saved > 0 && saved < PATH_FIELD_SIZE) win.SetCurrentDirectoryA(savedDirectory);
+    return InstallState.launchResult >= 32 ? 1 : 0;
+}
+
+void ShowLaunchFailure(void) {
+    CopyTableEntry entry = CurrentEntry();
+    char text[160];
+    if (InstallState.launchResult == 8) {
+        win.wsprintfA(text, "The invocation of program (%s) failed due to insufficient memory!",
+                      entry.targetName);
+    } else {
+        win.wsprintfA(text, "The invocation of program (%s) failed with a return code of (%#X).",
+                      entry.targetName, InstallState.launchResult);
+    }
+    ShowAbortMessage(InstallState.progressDialog, text);
+}
+
+int RunItemProgram(void) {
+    CopyTableEntry entry = CurrentEntry();
+    int launched = LaunchItemProgram();
+    if (entry.flags & CF_DELETE_AFTER_LAUNCH) win.DeleteFileA(InstallState.targetPath);
+    if (launched) return 1;
+    if (!(entry.flags & CF_LAUNCH_REQUIRED)) return 1;
+    ShowLaunchFailure();
+    return 0;
+}

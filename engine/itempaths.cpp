@@ -1,0 +1,182 @@
+// Item paths and source location: where the current entry goes (target directory, its
+// sub-directory, the Windows or system directory, or an absolute folder), whether it needs
+// copying at all, which diskette its source is on, and the opening of an external source with
+// the retry prompt when it is missing. Every composed path is checked against its 260-byte
+// field; nothing is written past one.
+#include <string.h>
+
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace {
+
+// The Windows or system directory into targetFolder. A lookup that fails or does not fit the
+// field leaves no folder to install into.
+int LookUpSystemFolder(UINT(WINAPI* lookUp)(LPSTR, UINT), const char* name) {
+    UINT length = lookUp(InstallState.targetFolder, PATH_FIELD_SIZE);
+    if (length >= PATH_FIELD_SIZE) return RefuseLongPath(name);
+    if (length == 0) {
+        ShowCodeMessage("Due to unknown file error (%#X) during directory lookup.",
+                        win.GetLastError());
+        return 0;
+    }
+    return 1;
+}
+
+// A relative spec: a sub-directory of the target directory, created one level deep.
+int MakeSubFolder(const CopyTableEntry& entry) {
+    if (!JoinPath(InstallState.targetFolder, PATH_FIELD_SIZE, InstallState.targetDir,
+                  entry.targetDirSpec))
+        return RefuseLongPath(entry.targetName);
+    if (win.CreateDirectoryA(InstallState.targetFolder, NULL)) return 1;
+    DWORD code = win.GetLastError();
+    if (code == ERROR_ALREADY_EXISTS) return 1;
+    ShowCodeMessage("Due to unknown file error (%#X) during directory creation.", code);
+    return 0;
+}
+
+int ChooseTargetFolder(const CopyTableEntry& entry) {
+    const char* spec = entry.targetDirSpec;
+    if (spec[0] == '\0')
+        return CopyIfFits(InstallState.targetFolder, PATH_FIELD_SIZE, InstallState.targetDir)
+                   ? 1
+                   : RefuseLongPath(entry.targetName);
+    if (strcmp(spec, "&WIN") == 0)
+        return LookUpSystemFolder(win.GetWindowsDirectoryA, entry.targetName);
+    if (strcmp(spec, "&SYS") == 0)
+        return LookUpSystemFolder(win.GetSystemDirectoryA, entry.targetName);
+    if (spec[1] == ':') return CopyIfFits(InstallState.targetFolder, PATH_FIELD_SIZE, spec);
+    return MakeSubFolder(entry);
+}
+
+// Skip test for an entry without CF_OVERWRITE: an existing target is left untouched and its
+// stored bytes, if any, are passed over. Returns 0 after a failure, else 1 with *skipped set.
+int SkipExistingTarget(const CopyTableEntry& entry, int* skipped) {
+    HANDLE test = win.CreateFileA(InstallState.targetPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+    if (test == INVALID_HANDLE_VALUE) return 1;
+    if ((entry.flags & CF_EMBEDDED) &&
+        win.SetFilePointer(InstallState.installerFile, (LONG)entry.storedSize, NULL,
+                           FILE_CURRENT) == INVALID_SET_FILE_POINTER) {
+        DWORD code = win.GetLastError();
+        win.CloseHandle(test);
+        ShowCodeMessage("Due to unknown file error (%#X) during file extraction!", code);
+        return 0;
+    }
+    InstallState.bytesDone += entry.storedSize;
+    *skipped = 1;
+    win.CloseHandle(test);
+    return 1;
+}
+
+// Asks for the entry's diskette when it runs from a removable drive and the label changes.
+void CheckDiskette(const CopyTableEntry& entry) {
+    if (entry.diskLabel[0] == '\0' || InstallState.sourceDriveType != DRIVE_REMOVABLE) return;
+    if (strcmp(entry.diskLabel, InstallState.diskLabel) == 0) return;
+    memcpy(InstallState.diskLabel, entry.diskLabel, DISK_LABEL_SIZE);
+    char text[128];
+    win.wsprintfA(text, "Please insert the diskette labeled (%s) into the (%s:) drive.",
+                  InstallState.diskLabel, InstallState.sourceDrive);
+    win.MessageBoxA(InstallState.progressDialog, text, "Change Diskettes", MB_OK);
+}
+
+// First visit of an entry: paths, skip test, diskette. Returns 0 after a failure.
+int PrepareEntry(const CopyTableEntry& entry, int* skipped) {
+    InstallState.preparedIndex = InstallState.current;
+    *skipped = 0;
+    if (!ResolveItemPaths()) return 0;
+    if (!(entry.flags & (CF_EXTERNAL_SOURCE | CF_EMBEDDED))) return 1;
+    if (!(entry.flags & CF_OVERWRITE) && !SkipExistingTarget(entry, skipped)) return 0;
+    if (!*skipped) CheckDiskette(entry);
+    return 1;
+}
+
+// An entry passed over still runs its program when it asks for one. A required program that
+// fails to start ends the installation, with the same message as after a copied item.
+int LaunchPassedOver(const CopyTableEntry& entry) {
+    if (!(entry.flags & CF_LAUNCH_AFTER_COPY)) return 1;
+    if (LaunchItemProgram() || !(entry.flags & CF_LAUNCH_REQUIRED)) return 1;
+    ShowLaunchFailure();
+    return 0;
+}
+
+enum SourceOutcome { SOURCE_FAILED, SOURCE_OPEN, SOURCE_RETRY, SOURCE_SKIPPED };
+
+SourceOutcome OpenExternalSource(const CopyTableEntry& entry) {
+    HANDLE file = win.CreateFileA(InstallState.sourcePath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        InstallState.sourceFile = file;
+        return SOURCE_OPEN;
+    }
+    DWORD code = win.GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND) {
+        ShowCodeMessage("Due to unknown file error (%#X) during open for input.", code);
+        return SOURCE_FAILED;
+    }
+    if (PromptMissingSource()) return SOURCE_RETRY;
+    if (entry.flags & CF_CRITICAL) {
+        ShowAbortMessage(InstallState.progressDialog, "A critical file could not be located.");
+        return SOURCE_FAILED;
+    }
+    InstallState.bytesDone += entry.listedSize;
+    return SOURCE_SKIPPED;
+}
+
+}  // namespace
+
+int ResolveItemPaths(void) {
+    CopyTableEntry entry = CurrentEntry();
+    if (!ChooseTargetFolder(entry)) return 0;
+    if (!JoinPath(InstallState.targetPath, PATH_FIELD_SIZE, InstallState.targetFolder,
+                  entry.targetName))
+        return RefuseLongPath(entry.targetName);
+    // Always a separator, also after a drive root and before an empty name.
+    if (!JoinPath(InstallState.sourcePath, PATH_FIELD_SIZE, InstallState.sourceDir,
+                  entry.sourceName))
+        return RefuseLongPath(entry.sourceName);
+    return 1;
+}
+
+int LocateNextItem(void) {
+    int skipped = 0;
+    while (InstallState.current < InstallState.itemCount) {
+        CopyTableEntry entry = CurrentEntry();
+        if (InstallState.preparedIndex != InstallState.current && !PrepareEntry(entry, &skipped))
+            return 0;
+        if (entry.sourceName[0] == '\0' || skipped) {
+            if (!LaunchPassedOver(entry)) return 0;
+            InstallState.current++;
+            continue;
+        }
+        if (entry.flags & CF_EMBEDDED) return 1;
+        switch (OpenExternalSource(entry)) {
+            case SOURCE_OPEN:
+                return 1;
+            case SOURCE_FAILED:
+                return 0;
+            case SOURCE_RETRY:
+                break;  // same entry again; its paths and diskette are not redone
+            case SOURCE_SKIPPED:
+                InstallState.current++;
+                break;
+        }
+    }
+    return 1;
+}
+
+int PromptMissingSource(void) {
+    CopyTableEntry entry = CurrentEntry();
+    char caption[64];
+    win.wsprintfA(caption, "Error locating file: %s", entry.sourceName);
+    const char* ending = (entry.flags & CF_CRITICAL)
+                             ? ") drive and press Ok to continue or Cancel to abort the install."
+                             : ") drive and press Ok to continue or Cancel to skip the install "
+                               "of this file.";
+    char text[256];
+    win.wsprintfA(text, "Please insure the diskette labeled (%s) is in the (%s%s", entry.diskLabel,
+                  InstallState.sourceDrive, ending);
+    int answer =
+        win.MessageBoxA(InstallState.progressDialog, text, caption, MB_ICONWARNING | MB_OKCANCEL);
+    return answer == IDOK ? 1 : 0;
+}

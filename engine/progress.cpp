@@ -1,0 +1,110 @@
+// Item preparation, completion and progress display: the three operations between the
+// progress dialog's timer pump and the transfer steps. PrepareNextItem readies the next item
+// that needs copying and opens its target, FinishItem completes a written item and arms the
+// next timer, DrawProgress paints the bar and the percentage from bytesDone / bytesTotal.
+#include <limits.h>
+
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace {
+
+const COLORREF BAR_BLUE = 0xFF0000;  // blue 255, green 0, red 0
+
+// The bar may run past its frame when more was read than listed; the values are still kept
+// inside int so that nothing overflows however far it runs.
+int TruncateToInt(double value) {
+    if (value >= (double)INT_MAX) return INT_MAX;
+    if (value <= (double)INT_MIN) return INT_MIN;
+    return (int)value;
+}
+
+// With nothing to copy at all the installation is complete: 100 %, a full bar.
+double DoneFraction(void) {
+    if (InstallState.bytesTotal == 0) return 1.0;
+    return (double)InstallState.bytesDone / (double)InstallState.bytesTotal;
+}
+
+void DrawBar(HDC dc, double fraction) {
+    const RECT& bar = InstallState.barRect;
+    // The frame, drawn with the context's default white brush, which also clears the inside.
+    HPEN framePen = win.CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    HGDIOBJ oldPen = win.SelectObject(dc, framePen);
+    win.Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
+    win.SelectObject(dc, oldPen);
+    if (framePen) win.DeleteObject(framePen);
+
+    HPEN fillPen = win.CreatePen(PS_SOLID, 1, BAR_BLUE);
+    HBRUSH fillBrush = win.CreateSolidBrush(BAR_BLUE);
+    oldPen = win.SelectObject(dc, fillPen);
+    HGDIOBJ oldBrush = win.SelectObject(dc, fillBrush);
+    int extent = TruncateToInt(fraction * (double)(bar.right - bar.left - 6));
+    int right = TruncateToInt((double)bar.left + 3.0 + (double)extent);
+    win.Rectangle(dc, bar.left + 3, bar.top + 3, right, bar.bottom - 3);
+    win.SelectObject(dc, oldPen);
+    win.SelectObject(dc, oldBrush);
+    if (fillPen) win.DeleteObject(fillPen);
+    if (fillBrush) win.DeleteObject(fillBrush);
+}
+
+// Opens the target for output. An existing file is cut to nothing first, so it never keeps
+// old bytes beyond what this item writes, even when the item fails part-way.
+int OpenOutputFile(void) {
+    HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ShowErrorCodeMessage(InstallState.progressDialog,
+                             "Due to unknown file error (%#X) during open for output.");
+        return 0;
+    }
+    InstallState.outputFile = file;
+    if (!win.SetEndOfFile(file)) {
+        DWORD code = win.GetLastError();
+        CloseFile(&InstallState.outputFile);
+        ShowCodeMessage("Due to unknown file error (%#X) during open for output.", code);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int PrepareNextItem(void) {
+    InstallState.windowPos = LZSS_START_POSITION;
+    InstallState.inPos = InstallState.bufferSize;
+    InstallState.bitMask = 0x80;
+    if (!LocateNextItem()) return 0;
+    if (InstallState.current >= InstallState.itemCount) return 1;
+    CopyTableEntry entry = CurrentEntry();
+    if (!(entry.flags & CF_HIDE_NAME))
+        win.SetDlgItemTextA(InstallState.progressDialog, 101, entry.targetName);
+    InstallState.embeddedLeft = entry.storedSize;
+    return OpenOutputFile();
+}
+
+int FinishItem(void) {
+    if (!ApplyDateAndAttributes()) return 0;
+    if ((CurrentEntry().flags & CF_LAUNCH_AFTER_COPY) && !RunItemProgram()) return 0;
+    InstallState.current++;
+    if (InstallState.current < InstallState.itemCount && !PrepareNextItem()) return 0;
+    if (InstallState.current < InstallState.itemCount) {
+        ArmTimer(TIMER_STEP, 60);
+    } else {
+        InstallState.bytesDone = InstallState.bytesTotal;
+        DrawProgress();
+        ArmTimer(TIMER_DONE, 2000);
+    }
+    return 1;
+}
+
+void DrawProgress(void) {
+    double fraction = DoneFraction();
+    HDC dc = win.GetDC(InstallState.progressDialog);
+    if (dc) {
+        DrawBar(dc, fraction);
+        win.ReleaseDC(InstallState.progressDialog, dc);
+    }
+    char text[16];
+    win.wsprintfA(text, "%02d%%", TruncateToInt(fraction * 100.0));
+    win.SetDlgItemTextA(InstallState.progressDialog, 100, text);
+}

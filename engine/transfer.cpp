@@ -1,0 +1,178 @@
+// Data transfer: one bounded step per tick of the progress dialog moves the current item's
+// data into its target file - copied from a separate source file, copied from the installer
+// file, or LZSS-decoded from either - and then re-arms the step timer or finishes the item.
+// Below the steps: the two buffer reads, the write, and the bit reader that feeds the shared
+// LZSS core (engine/core/lzss.h) from InstallState, so the decoder's state survives between
+// ticks. Nothing is allocated here; every read is bounded by the bytes actually delivered.
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace {
+
+// The decoder core reads its bits through the install state's reader.
+struct InstallStateBits {
+    int ReadBit() { return ::ReadBit(); }
+    int ReadBits(int n) { return ::ReadBits(n); }
+};
+
+// Loads the next byte into bitByte when the mask asks for one; 0 when input failed.
+int LoadBitByteIfNeeded(void) {
+    if (InstallState.bitMask != 0x80) return 1;
+    InstallState.bitByte = NextInputByte();
+    return InstallState.bitByte >= 0;
+}
+
+int TakeBit(void) {
+    int bit = (InstallState.bitByte & InstallState.bitMask) ? 1 : 0;
+    InstallState.bitMask >>= 1;
+    if (InstallState.bitMask == 0) InstallState.bitMask = 0x80;
+    return bit;
+}
+
+// The decoded stream ended: write the rest, close the item's files, finish it.
+int EndDecodedItem(uint32_t produced) {
+    if (!WriteOutput(InstallState.outBuffer, produced)) return 0;
+    CloseFile(&InstallState.outputFile);
+    if (CurrentEntry().flags & CF_EXTERNAL_SOURCE) CloseFile(&InstallState.sourceFile);
+    if (!FinishItem()) return 0;
+    DrawProgress();
+    return 1;
+}
+
+// A stream that still needs input where its data has ended is damaged; the left-overs of an
+// earlier read in the buffer are never decoded.
+int RefillInput(void) {
+    if (CurrentEntry().flags & CF_EXTERNAL_SOURCE) {
+        if (!ReadFromSource()) return 0;
+        if (InstallState.inFill > 0) return 1;
+        char text[96];
+        win.wsprintfA(text, "The source file (%s) is damaged!", CurrentEntry().sourceName);
+        ShowAbortMessage(InstallState.progressDialog, text);
+        return 0;
+    }
+    if (InstallState.embeddedLeft == 0) {
+        ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+        return 0;
+    }
+    return ReadFromInstaller();
+}
+
+}  // namespace
+
+int ReadBit(void) {
+    if (!LoadBitByteIfNeeded()) return -1;
+    return TakeBit();
+}
+
+int ReadBits(int n) {
+    int result = 0;
+    for (int valueMask = 1 << (n - 1); valueMask != 0; valueMask >>= 1) {
+        if (!LoadBitByteIfNeeded()) return -1;
+        if (TakeBit()) result |= valueMask;
+    }
+    return result;
+}
+
+int NextInputByte(void) {
+    // Only bytes the last read delivered count; a partly filled buffer ends at inFill.
+    if (InstallState.inPos >= InstallState.inFill ||
+        InstallState.inPos >= InstallState.bufferSize) {
+        if (!RefillInput()) return -1;
+        InstallState.inPos = 0;
+    }
+    return InstallState.inBuffer[InstallState.inPos++];
+}
+
+int WriteOutput(const uint8_t* bytes, uint32_t count) {
+    DWORD written = 0;
+    if (!win.WriteFile(InstallState.outputFile, bytes, count, &written, NULL)) {
+        ShowErrorCodeMessage(InstallState.progressDialog,
+                             "Due to unknown file error (%#X) during file generation!");
+        return 0;
+    }
+    if (written < count) {
+        // Always the target directory's drive, whatever folder the item goes to.
+        char text[64];
+        win.wsprintfA(text, "Due to insufficient space on drive (%s:).", InstallState.targetDrive);
+        ShowAbortMessage(InstallState.progressDialog, text);
+        return 0;
+    }
+    return 1;
+}
+
+int ReadFromInstaller(void) {
+    DWORD wanted = InstallState.embeddedLeft < InstallState.bufferSize ? InstallState.embeddedLeft
+                                                                       : InstallState.bufferSize;
+    DWORD got = 0;
+    if (!win.ReadFile(InstallState.installerFile, InstallState.inBuffer, wanted, &got, NULL)) {
+        ShowErrorCodeMessage(InstallState.progressDialog,
+                             "Due to unknown file error (%#X) during file extraction!");
+        return 0;
+    }
+    if (got != wanted) {
+        // The file is shorter than its package says.
+        ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+        return 0;
+    }
+    InstallState.inFill = got;
+    InstallState.bytesDone += got;
+    InstallState.embeddedLeft -= got;
+    return 1;
+}
+
+int ReadFromSource(void) {
+    DWORD got = 0;
+    if (!win.ReadFile(InstallState.sourceFile, InstallState.inBuffer, InstallState.bufferSize, &got,
+                      NULL)) {
+        ShowErrorCodeMessage(InstallState.progressDialog,
+                             "Due to unknown file error (%#X) during read operation.");
+        return 0;
+    }
+    // A short read is the end of the source file, not a failure.
+    InstallState.inFill = got <= InstallState.bufferSize ? got : InstallState.bufferSize;
+    InstallState.bytesDone += InstallState.inFill;
+    return 1;
+}
+
+int CopyFromSourceStep(void) {
+    if (!ReadFromSource()) return 0;
+    if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
+    DrawProgress();
+    if (InstallState.inFill == InstallState.bufferSize) {
+        ArmTimer(TIMER_STEP, 60);
+        return 1;
+    }
+    CloseFile(&InstallState.sourceFile);
+    CloseFile(&InstallState.outputFile);
+    return FinishItem();
+}
+
+int CopyFromInstallerStep(void) {
+    if (!ReadFromInstaller()) return 0;
+    if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
+    DrawProgress();
+    if (InstallState.embeddedLeft > 0) {
+        ArmTimer(TIMER_STEP, 60);
+        return 1;
+    }
+    // The installer file stays open for the following items.
+    CloseFile(&InstallState.outputFile);
+    return FinishItem();
+}
+
+int DecodeStep(void) {
+    InstallStateBits bits;
+    uint32_t produced = 0;
+    // One token yields at most 17 bytes, so stopping past bufferSize - 20 keeps the buffer
+    // from overflowing without a check per byte.
+    while (produced <= InstallState.bufferSize - 20) {
+        int result = DecodeLzssToken(bits, InstallState.window, &InstallState.windowPos,
+                                     InstallState.outBuffer, &produced);
+        if (result == LZSS_TOKEN_INPUT_FAILED) return 0;
+        if (result == LZSS_TOKEN_END) return EndDecodedItem(produced);
+    }
+    if (!WriteOutput(InstallState.outBuffer, produced)) return 0;
+    ArmTimer(TIMER_STEP, 60);
+    DrawProgress();
+    return 1;
+}
