@@ -1,0 +1,36 @@
+// Whole LZSS streams in memory, decoded by the engine's one decoding core (DecodeLzssToken
+// over LzssMemoryBits): the packaging tool's decompress, verify and extract all go through
+// here, so they decode exactly as the installer does.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <functional>
+#include <vector>
+
+#include "engine/core/lzss.h"
+
+struct LzssStreamResult {
+    bool endMarker = false;  // the end marker was read
+    size_t consumed = 0;     // input bytes up to the one holding the marker's last bit
+    uint64_t produced = 0;   // decoded bytes
+};
+
+using LzssSink = std::function<void(const uint8_t* bytes, size_t count)>;
+
+// Decodes one stream from `data` until its end marker or the end of the input, with the
+// write position starting at 1 in `ring` (4096 bytes, used as found and left as the stream
+// leaves it). Decoded bytes go to `sink` in chunks.
+LzssStreamResult DecodeLzssStream(const uint8_t* data, size_t size, uint8_t* ring,
+                                  const LzssSink& sink);
+
+// Decodes with a zeroed ring; throws std::runtime_error unless the stream ends with its end
+// marker in its last byte.
+std::vector<uint8_t> DecodeLzssComplete(const uint8_t* data, size_t size);
+
+// True when some match of the stream reads a ring position the stream has not written
+// itself: the stream would then decode differently depending on the item before it. Decodes
+// twice, from a ring of all 0x00 and one of all 0xFF; an unwritten position read shows up as
+// a difference.
+bool LzssReadsUnwrittenRing(const uint8_t* data, size_t size);
