@@ -1,0 +1,29 @@
+// The build manifest: a TOML file with one [[item]] table per copy-table entry, in
+// installation order (docs/manifest.md describes it). Loading checks everything the package
+// format cannot hold and every rule the installer relies on, and names the manifest line of
+// each error, so a bad manifest never yields an installer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/core/package.h"
+
+struct ManifestItem {
+    CopyTableEntry entry{};  // every field but storedSize, which packing fills in
+    std::string sourcePath;  // the file to pack, resolved; empty for a program-only entry
+    uint64_t sourceSize = 0;
+    int line = 0;  // where the item's table starts in the manifest
+};
+
+// Parses manifest text. Relative source paths are resolved against `baseDir`; errors are
+// PackError "NAME:LINE: message" with NAME = `displayName`.
+std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
+                                        const std::string& baseDir);
+
+// Reads and parses the manifest file at `path` (sources relative to its folder).
+std::vector<ManifestItem> LoadManifest(const std::string& path);
+
+// The packed name a compressed item gets by default: the last character of the extension
+// replaced by '_' ("READ_ME.TXT" -> "READ_ME.TX_", "SETUP" -> "SETUP._").
+std::string DefaultPackedName(const std::string& target, bool compressed);
