@@ -13,6 +13,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,13 @@ struct DriveConfig {
     // ERROR_DISK_FULL.
     int64_t writeCapacity = -1;
     bool fullIsError = false;
+    // A write-protected medium: opens for writing, creation, deletion and attribute changes
+    // fail with ERROR_WRITE_PROTECT (19).
+    bool writeProtected = false;
 };
 
 struct MachineConfig {
-    std::string root;  // sandbox root on the host; must exist or be creatable
+    std::string root;                 // sandbox root on the host; must exist or be creatable
     std::vector<DriveConfig> drives;  // default: A: removable, C: fixed
     std::string windowsDir = "C:\\WINDOWS";
     std::string systemDir = "C:\\WINDOWS\\SYSTEM";
@@ -49,6 +53,9 @@ struct MachineConfig {
     int utcOffsetMinutes = 0;                  // local time = UTC + offset
     int screenWidth = 1024;
     int screenHeight = 768;
+    // Boot creates the Windows and system directories (and the current directory) when their
+    // drives are mapped.
+    bool createSystemDirs = true;
 };
 
 // A fresh machine: forgets everything of the previous one (files on the host stay where they
@@ -68,11 +75,12 @@ void CreateRegistryKey(const std::string& keyPath);
 void DenyFullAccess(const std::string& keyPath);
 
 // WIN.INI
-void SetProfileString(const std::string& section, const std::string& key,
-                      const std::string& value);
+void SetProfileString(const std::string& section, const std::string& key, const std::string& value);
 
 // Top-level windows of other programs, found by FindWindowA by class name.
-void AddRunningWindow(const std::string& className);
+// A running window matches FindWindowA(class, title) when the class matches regardless of case
+// and the title is null or equal.
+void AddRunningWindow(const std::string& className, const std::string& title = "");
 
 // WinExec's result for a program (matched by full path or bare file name, case ignored).
 // Default: 33 when the program file exists, 2 when it does not.
@@ -123,6 +131,8 @@ int GlobalBlocksHeld();    // GlobalAlloc blocks not freed
 int LocalBlocksHeld();     // LocalAlloc blocks not freed
 int GdiObjectsHeld();      // pens and brushes created and not deleted
 int DeviceContextsHeld();  // GetDC without ReleaseDC
+int RegistryKeysHeld();    // RegOpenKeyExA without RegCloseKey
+int TimersPending();       // SetTimer timers not killed (of windows that still exist)
 
 // ---------------------------------------------------------------------------------------
 // The scripted user
@@ -154,6 +164,10 @@ void Press(int control, const std::string& dialog = "", int64_t at = -1);
 // by a box whose text contains it; a box that finds no usable answer at the head of the queue
 // gets the default: IDOK.
 void AnswerMessageBox(int answer, const std::string& textContains = "");
+// The same, and `effect` runs when the box is answered (say, the user inserts a diskette:
+// PutFile of the files on it) before MessageBoxA returns.
+void AnswerMessageBoxThen(int answer, const std::string& textContains,
+                          std::function<void()> effect);
 
 // A dialog with no pending timer and no action left would wait forever; the simulation then
 // records a "stuck" event and destroys it. Also bounds the steps of one modal loop.
@@ -172,7 +186,7 @@ struct Event {
     uint64_t t = 0;    // virtual ms
     std::string kind;  // see below
     std::vector<Field> fields;
-    std::string Get(const std::string& name) const;  // "" when absent
+    std::string Get(const std::string& name) const;   // "" when absent
     long long Number(const std::string& name) const;  // 0 when absent
 };
 

@@ -1,0 +1,353 @@
+// Modal dialogs, timers and message boxes of the simulated Windows, in virtual time.
+//
+// DialogBoxParamA builds the dialog from its template, sends WM_INITDIALOG and runs a modal
+// loop that takes, at each step, the earlier of: the scripted action at the head of the queue
+// (when it is meant for this dialog; at -1 means "now") and the earliest due timer of any live
+// window. On a tie the user's action goes first (Windows generates WM_TIMER only when no other
+// input is waiting). The clock jumps to the chosen time. A timer repeats every interval until
+// killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
+// with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
+// it. Message boxes are not loops here: they take the scripted answer at once, take no time
+// and fire no timers.
+#include <algorithm>
+
+#include "platform/sim/sim_internal.h"
+#include "resources/templates.h"
+
+namespace sim {
+namespace detail {
+
+namespace {
+
+const int kDialogUnit = 2;  // pixels per dialog unit, x and y (base units 8 x 16)
+
+WPARAM MakeWParam(int low, int high) {
+    return (WPARAM)(((DWORD)(WORD)low) | ((DWORD)(WORD)high << 16));
+}
+
+std::string DialogNameFor(const std::string& templateName) {
+    std::string upper = UpperAscii(templateName);
+    if (upper == "DIRDLG") return "dirdlg";
+    if (upper == "PROGRESSDLG") return "progress";
+    std::string lower = templateName;
+    for (char& c : lower) c = AsciiLower(c);
+    return lower;
+}
+
+void AddControls(Window* dialog, const DialogTemplate& t) {
+    for (int i = 0; i < t.controlCount; i++) {
+        const DialogControlTemplate& c = t.controls[i];
+        Window control;
+        control.handle = reinterpret_cast<HWND>(NewHandle());
+        control.kind = WindowKind::Control;
+        control.name = dialog->name + "." + std::to_string(c.id);
+        control.className = c.className;
+        control.text = c.text;
+        control.style = c.style;
+        control.controlId = c.id;
+        control.parent = dialog->handle;
+        control.visible = true;
+        control.windowRect = RECT{c.x * kDialogUnit, c.y * kDialogUnit,
+                                  (c.x + c.width) * kDialogUnit, (c.y + c.height) * kDialogUnit};
+        dialog->controls.push_back(control.handle);
+        M().windows[reinterpret_cast<uintptr_t>(control.handle)] = control;
+    }
+}
+
+HWND CreateDialogWindow(const DialogTemplate& t, HWND owner, DLGPROC proc) {
+    Window dialog;
+    dialog.handle = reinterpret_cast<HWND>(NewHandle());
+    dialog.kind = WindowKind::Dialog;
+    dialog.name = DialogNameFor(t.name);
+    dialog.className = "#32770";
+    dialog.text = t.caption ? t.caption : "";
+    dialog.style = t.style;
+    dialog.parent = owner;
+    dialog.dlgProc = proc;
+    dialog.templateName = t.name;
+    dialog.visible = true;
+    dialog.clientInset = InsetsFor(t.style, WindowKind::Dialog);
+    Window* ownerWindow = FindWindowByHandle(owner);
+    POINT origin = ownerWindow ? ClientOrigin(*ownerWindow) : POINT{0, 0};
+    LONG left = origin.x + t.x * kDialogUnit, top = origin.y + t.y * kDialogUnit;
+    const RECT& in = dialog.clientInset;
+    dialog.windowRect = RECT{left, top, left + t.width * kDialogUnit + in.left + in.right,
+                             top + t.height * kDialogUnit + in.top + in.bottom};
+    AddControls(&dialog, t);
+    HWND handle = dialog.handle;
+    M().windows[reinterpret_cast<uintptr_t>(handle)] = std::move(dialog);
+    return handle;
+}
+
+void RecordDialogShown(HWND handle, HWND owner) {
+    Window* dialog = FindWindowByHandle(handle);
+    Record("dialog", {F("template", dialog->templateName), F("dialog", dialog->name),
+                      F("owner", WindowName(owner)), F("caption", dialog->text)});
+    for (HWND control : dialog->controls) {
+        Window* c = FindWindowByHandle(control);
+        Record("control",
+               {F("dialog", dialog->name), N("id", c->controlId), F("class", c->className),
+                F("text", c->text), N("x", c->windowRect.left), N("y", c->windowRect.top),
+                N("width", c->windowRect.right - c->windowRect.left),
+                N("height", c->windowRect.bottom - c->windowRect.top)});
+    }
+}
+
+void DropTimersOf(HWND window) {
+    std::vector<Timer>& timers = M().timers;
+    for (size_t i = 0; i < timers.size();)
+        if (timers[i].window == window)
+            timers.erase(timers.begin() + (long)i);
+        else
+            i++;
+}
+
+// WM_DESTROY to the procedure, then the dialog and its controls are gone. EndDialog inside
+// the handler counts only when the dialog had not ended before.
+INT_PTR DestroyDialog(HWND handle) {
+    Window* dialog = FindWindowByHandle(handle);
+    dialog->destroying = true;
+    SendToWindow(handle, WM_DESTROY, 0, 0);
+    dialog = FindWindowByHandle(handle);
+    INT_PTR result = dialog->ended ? dialog->result : -1;
+    for (HWND control : dialog->controls) M().windows.erase(reinterpret_cast<uintptr_t>(control));
+    DropTimersOf(handle);
+    M().windows.erase(reinterpret_cast<uintptr_t>(handle));
+    return result;
+}
+
+bool ActionIsFor(const UserAction& action, const Window& dialog) {
+    return action.dialog.empty() || EqualNoCase(action.dialog, dialog.name) ||
+           EqualNoCase(action.dialog, dialog.templateName);
+}
+
+// Index of the earliest due timer of a live window, or -1.
+int EarliestTimer() {
+    const std::vector<Timer>& timers = M().timers;
+    int best = -1;
+    for (size_t i = 0; i < timers.size(); i++) {
+        if (timers[i].window && !FindWindowByHandle(timers[i].window)) continue;
+        if (best < 0 || timers[i].due < timers[best].due ||
+            (timers[i].due == timers[best].due && timers[i].sequence < timers[best].sequence))
+            best = (int)i;
+    }
+    return best;
+}
+
+void FireTimer(int index) {
+    Timer& timer = M().timers[index];
+    if (timer.due > M().now) M().now = timer.due;
+    timer.due = M().now + timer.interval;
+    Timer fired = timer;  // the handler may kill or replace it
+    Record("timer", {N("id", (long long)fired.id), F("window", WindowName(fired.window))});
+    if (fired.proc)
+        fired.proc(fired.window, WM_TIMER, fired.id, (DWORD)M().now);
+    else if (fired.window)
+        SendToWindow(fired.window, WM_TIMER, fired.id, 0);
+}
+
+const char* ActionName(ActionKind kind) {
+    switch (kind) {
+        case ActionKind::Type:
+            return "type";
+        case ActionKind::Press:
+            return "press";
+        case ActionKind::Enter:
+            return "enter";
+        case ActionKind::Escape:
+            return "escape";
+        case ActionKind::Destroy:
+            return "destroy";
+    }
+    return "";
+}
+
+void SendCommand(HWND dialog, const char* action, int id, int code, HWND control) {
+    Record("command",
+           {F("dialog", WindowName(dialog)), N("id", id), N("code", code), F("action", action)});
+    SendToWindow(dialog, WM_COMMAND, MakeWParam(id, code), reinterpret_cast<LPARAM>(control));
+}
+
+int DefaultButtonId(const Window& dialog, HWND* control) {
+    for (HWND handle : dialog.controls) {
+        Window* c = FindWindowByHandle(handle);
+        if (c && UpperAscii(c->className) == "BUTTON" && (c->style & 0x0F) == BS_DEFPUSHBUTTON) {
+            *control = handle;
+            return c->controlId;
+        }
+    }
+    Window* ok = FindControl(dialog.handle, IDOK);
+    *control = ok ? ok->handle : nullptr;
+    return IDOK;
+}
+
+// Returns 1 when the dialog was destroyed by the action.
+int TakeAction(HWND handle, const UserAction& action) {
+    Window* dialog = FindWindowByHandle(handle);
+    const char* name = ActionName(action.kind);
+    if (action.kind == ActionKind::Destroy) {
+        Record("destroy", {F("dialog", dialog->name)});
+        return 1;
+    }
+    if (action.kind == ActionKind::Enter || action.kind == ActionKind::Escape) {
+        HWND control = nullptr;
+        int id = IDCANCEL;
+        if (action.kind == ActionKind::Enter) {
+            id = DefaultButtonId(*dialog, &control);
+        } else if (Window* cancel = FindControl(handle, IDCANCEL)) {
+            control = cancel->handle;
+        }
+        SendCommand(handle, name, id, BN_CLICKED, control);
+        return 0;
+    }
+    Window* control = FindControl(handle, action.control);
+    if (!control) {
+        Record("ignored", {F("dialog", dialog->name), F("action", name), N("id", action.control)});
+        return 0;
+    }
+    if (action.kind == ActionKind::Type) {
+        control->text = action.text;
+        Record("text", {F("dialog", dialog->name), N("control", action.control),
+                        F("text", action.text), F("source", "user")});
+        SendCommand(handle, name, action.control, EN_CHANGE, control->handle);
+    } else {
+        SendCommand(handle, name, action.control, BN_CLICKED, control->handle);
+    }
+    return 0;
+}
+
+// One step of the modal loop. Returns 0 when the dialog is to be destroyed.
+int ModalStep(HWND handle) {
+    Machine& m = M();
+    const Window* dialog = FindWindowByHandle(handle);
+    const UserAction* action = nullptr;
+    if (m.nextAction < m.actions.size() && ActionIsFor(m.actions[m.nextAction], *dialog))
+        action = &m.actions[m.nextAction];
+    int timer = EarliestTimer();
+    if (action) {
+        uint64_t at = action->at < 0 ? m.now : std::max<uint64_t>(m.now, (uint64_t)action->at);
+        if (timer < 0 || at <= m.timers[timer].due) {
+            UserAction taken = *action;
+            m.nextAction++;
+            m.now = at;
+            return !TakeAction(handle, taken);
+        }
+    }
+    if (timer >= 0) {
+        FireTimer(timer);
+        return 1;
+    }
+    Record("stuck", {F("dialog", dialog->name), F("reason", "idle")});
+    return 0;
+}
+
+INT_PTR RunModalLoop(HWND handle) {
+    for (int steps = 0;; steps++) {
+        Window* dialog = FindWindowByHandle(handle);
+        if (dialog->ended) break;
+        if (steps >= M().modalStepLimit) {
+            Record("stuck", {F("dialog", dialog->name), F("reason", "step-limit")});
+            break;
+        }
+        if (!ModalStep(handle)) break;
+    }
+    return DestroyDialog(handle);
+}
+
+}  // namespace
+
+}  // namespace detail
+}  // namespace sim
+
+using namespace sim::detail;
+
+INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                                   DLGPROC lpDialogFunc, LPARAM dwInitParam) {
+    const DialogTemplate* t = lpTemplateName && !IS_INTRESOURCE(lpTemplateName)
+                                  ? FindDialogTemplate(lpTemplateName)
+                                  : nullptr;
+    if (!t) return SetError(ERROR_RESOURCE_NAME_NOT_FOUND), -1;
+    if (hWndParent && !FindWindowByHandle(hWndParent))
+        return SetError(ERROR_INVALID_WINDOW_HANDLE), -1;
+    if (!lpDialogFunc) return SetError(ERROR_INVALID_PARAMETER), -1;
+    HWND handle = CreateDialogWindow(*t, hWndParent, lpDialogFunc);
+    std::string name = FindWindowByHandle(handle)->name;
+    RecordDialogShown(handle, hWndParent);
+    M().modalStack.push_back(handle);
+    Window* dialog = FindWindowByHandle(handle);
+    HWND focus = nullptr;
+    for (HWND control : dialog->controls)
+        if (!focus && (FindWindowByHandle(control)->style & WS_TABSTOP)) focus = control;
+    lpDialogFunc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam);
+    INT_PTR result = RunModalLoop(handle);
+    M().modalStack.pop_back();
+    Record("dialog-end",
+           {F("template", t->name), F("dialog", name), N("result", (long long)result)});
+    return result;
+}
+
+BOOL WINAPI Sim_EndDialog(HWND hDlg, INT_PTR nResult) {
+    Window* dialog = FindWindowByHandle(hDlg);
+    if (!dialog || dialog->kind != WindowKind::Dialog)
+        return SetError(ERROR_INVALID_WINDOW_HANDLE), FALSE;
+    if (dialog->ended) return TRUE;
+    dialog->ended = true;
+    dialog->result = nResult;
+    return TRUE;
+}
+
+UINT_PTR WINAPI Sim_SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
+    if (hWnd && !FindWindowByHandle(hWnd)) return SetError(ERROR_INVALID_WINDOW_HANDLE), 0;
+    const UINT kMinimum = 10, kMaximum = 0x7FFFFFFF;  // USER_TIMER_MINIMUM, _MAXIMUM
+    UINT interval = uElapse < kMinimum ? kMinimum : (uElapse > kMaximum ? kMaximum : uElapse);
+    Machine& m = M();
+    if (!hWnd) nIDEvent = 0x7FF0 + (UINT_PTR)m.timerSequence;  // thread timers get a fresh id
+    Timer timer;
+    timer.window = hWnd;
+    timer.id = nIDEvent;
+    timer.interval = interval;
+    timer.due = m.now + interval;
+    timer.sequence = ++m.timerSequence;
+    timer.proc = lpTimerFunc;
+    bool replaced = false;
+    for (Timer& existing : m.timers)
+        if (existing.window == hWnd && existing.id == nIDEvent) existing = timer, replaced = true;
+    if (!replaced) m.timers.push_back(timer);
+    Record("timer-set",
+           {N("id", (long long)nIDEvent), N("ms", uElapse), F("window", WindowName(hWnd))});
+    return nIDEvent ? nIDEvent : 1;
+}
+
+BOOL WINAPI Sim_KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
+    std::vector<Timer>& timers = M().timers;
+    for (size_t i = 0; i < timers.size(); i++) {
+        if (timers[i].window != hWnd || timers[i].id != uIDEvent) continue;
+        timers.erase(timers.begin() + (long)i);
+        Record("timer-kill", {N("id", (long long)uIDEvent), F("window", WindowName(hWnd))});
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+    if (hWnd && !FindWindowByHandle(hWnd)) return SetError(ERROR_INVALID_WINDOW_HANDLE), 0;
+    std::string text = lpText ? lpText : "";
+    Machine& m = M();
+    int answer = IDOK;
+    std::function<void()> effect;
+    if (m.nextAnswer < m.answers.size()) {
+        const MessageBoxAnswer& next = m.answers[m.nextAnswer];
+        if (next.textContains.empty() || text.find(next.textContains) != std::string::npos) {
+            answer = next.answer;
+            effect = next.effect;
+            m.nextAnswer++;
+        }
+    }
+    Record("messagebox",
+           {F("owner", WindowName(hWnd)), F("caption", lpCaption ? lpCaption : "Error"),
+            F("text", text), N("style", uType), N("answer", answer)});
+    m.messageBoxDepth++;
+    if (effect) effect();
+    m.messageBoxDepth--;
+    return answer;
+}

@@ -1,0 +1,239 @@
+// The simulated machine as a whole: Boot, the configuration that tests and setupsim describe
+// (registry, WIN.INI, running windows, launch results, resources), the scripted user's queues
+// and the accounting read back at the end of a run. Also the last-error value, which the
+// facade sets on an injected fault, and the handle counter that makes every run repeatable.
+#include <filesystem>
+
+#include "platform/sim/sim_internal.h"
+
+namespace sim {
+namespace detail {
+
+Machine& M() {
+    static Machine machine;
+    return machine;
+}
+
+// Handles are small multiples of 4 counted from the same start on every Boot, so that
+// transcripts repeat byte for byte. They never collide with host pointers.
+uintptr_t NewHandle() {
+    Machine& m = M();
+    m.nextHandle += 4;
+    return m.nextHandle;
+}
+
+void SetError(DWORD code) {
+    M().lastError = code;
+}
+
+namespace {
+
+std::vector<DriveConfig> DefaultDrives() {
+    DriveConfig a;
+    a.letter = 'A';
+    a.type = DRIVE_REMOVABLE;
+    a.sectorsPerCluster = 1;
+    a.bytesPerSector = 512;
+    a.freeClusters = 2847;  // a 1.44 MB diskette
+    a.totalClusters = 2847;
+    DriveConfig c;
+    c.letter = 'C';
+    return {a, c};
+}
+
+void CreateDirectoryOf(const std::string& path) {
+    Resolved r;
+    DWORD error = 0;
+    if (ResolvePath(path.c_str(), &r, &error) && !r.exists) CreateHostDirectories(r);
+}
+
+}  // namespace
+}  // namespace detail
+
+using namespace detail;
+
+void Boot(const MachineConfig& config) {
+    RestorePlatformCalls();
+    ResetWindows();
+    ResetGdi();
+    Machine& m = M();
+    m = Machine{};
+    m.nextHandle = 0x1000;
+    m.config = config;
+    if (m.config.drives.empty()) m.config.drives = DefaultDrives();
+    std::error_code ec;
+    std::filesystem::create_directories(m.config.root, ec);
+    for (DriveConfig& drive : m.config.drives) {
+        drive.letter = AsciiUpper(drive.letter);
+        if (drive.hostDir.empty()) drive.hostDir = m.config.root + "/" + drive.letter;
+        std::filesystem::create_directories(drive.hostDir, ec);
+        m.capacityLeft[drive.letter] = drive.writeCapacity;
+    }
+    m.currentDir = "";
+    SimPath current;
+    DWORD error = 0;
+    if (ParsePath(m.config.currentDir.c_str(), &current, &error))
+        m.currentDir = JoinSimPath(current.drive, current.parts);
+    if (m.config.createSystemDirs) {
+        CreateDirectoryOf(m.config.windowsDir);
+        CreateDirectoryOf(m.config.systemDir);
+        if (!m.currentDir.empty()) CreateDirectoryOf(m.currentDir);
+    }
+}
+
+const MachineConfig& Config() {
+    return M().config;
+}
+
+void CreateRegistryKey(const std::string& keyPath) {
+    std::string key = RegistryPath(keyPath);
+    RegistryKey& entry = M().registry[key];
+    if (entry.path.empty()) entry.path = keyPath;
+}
+
+void SetRegistryBytes(const std::string& keyPath, const std::string& valueName,
+                      const std::vector<uint8_t>& bytes, DWORD type) {
+    CreateRegistryKey(keyPath);
+    std::string key = RegistryPath(keyPath);
+    RegistryValue value;
+    value.name = valueName;
+    value.type = type;
+    value.bytes = bytes;
+    M().registry[key].values[UpperAscii(valueName)] = value;
+}
+
+void SetRegistryString(const std::string& keyPath, const std::string& valueName,
+                       const std::string& value) {
+    std::vector<uint8_t> bytes(value.begin(), value.end());
+    bytes.push_back(0);
+    SetRegistryBytes(keyPath, valueName, bytes, REG_SZ);
+}
+
+void DenyFullAccess(const std::string& keyPath) {
+    CreateRegistryKey(keyPath);
+    std::string key = RegistryPath(keyPath);
+    M().registry[key].denyFullAccess = true;
+}
+
+void SetProfileString(const std::string& section, const std::string& key,
+                      const std::string& value) {
+    for (Machine::ProfileEntry& entry : M().profile) {
+        if (EqualNoCase(entry.section, section) && EqualNoCase(entry.key, key)) {
+            entry.value = value;
+            return;
+        }
+    }
+    M().profile.push_back({section, key, value});
+}
+
+void SetLaunchResult(const std::string& program, UINT result) {
+    M().launchResults[UpperAscii(program)] = result;
+}
+
+void SetResource(const std::string& name, const std::string& type,
+                 const std::vector<uint8_t>& bytes) {
+    for (ResourceEntry& entry : M().resources) {
+        if (EqualNoCase(entry.name, name) && EqualNoCase(entry.type, type)) {
+            entry.bytes = bytes;
+            return;
+        }
+    }
+    M().resources.push_back({name, type, bytes});
+}
+
+HINSTANCE ModuleInstance() {
+    return reinterpret_cast<HINSTANCE>(uintptr_t{0x00400000});
+}
+
+// ---------------------------------------------------------------------------------------
+// Accounting
+
+int OpenHandleCount() {
+    int count = 0;
+    for (const auto& entry : M().files)
+        if (!entry.second.otherProcess) count++;
+    return count;
+}
+
+int GlobalBlocksHeld() {
+    int count = 0;
+    for (const auto& entry : M().memory)
+        if (!entry.second.local) count++;
+    return count;
+}
+
+int LocalBlocksHeld() {
+    int count = 0;
+    for (const auto& entry : M().memory)
+        if (entry.second.local) count++;
+    return count;
+}
+
+int GdiObjectsHeld() {
+    int count = 0;
+    for (const auto& entry : M().gdiObjects)
+        if (!entry.second.stock) count++;
+    return count;
+}
+
+int DeviceContextsHeld() {
+    return (int)M().dcs.size();
+}
+int RegistryKeysHeld() {
+    return (int)M().openKeys.size();
+}
+int TimersPending() {
+    return (int)M().timers.size();
+}
+
+// ---------------------------------------------------------------------------------------
+// The scripted user
+
+uint64_t Now() {
+    return M().now;
+}
+
+void QueueAction(const UserAction& action) {
+    M().actions.push_back(action);
+}
+
+void Type(int control, const std::string& text, const std::string& dialog) {
+    UserAction action;
+    action.kind = ActionKind::Type;
+    action.control = control;
+    action.text = text;
+    action.dialog = dialog;
+    QueueAction(action);
+}
+
+void Press(int control, const std::string& dialog, int64_t at) {
+    UserAction action;
+    action.kind = ActionKind::Press;
+    action.control = control;
+    action.dialog = dialog;
+    action.at = at;
+    QueueAction(action);
+}
+
+void AnswerMessageBox(int answer, const std::string& textContains) {
+    AnswerMessageBoxThen(answer, textContains, nullptr);
+}
+
+void AnswerMessageBoxThen(int answer, const std::string& textContains,
+                          std::function<void()> effect) {
+    M().answers.push_back({answer, textContains, std::move(effect)});
+}
+
+void SetModalStepLimit(int steps) {
+    M().modalStepLimit = steps;
+}
+
+}  // namespace sim
+
+// Last error: one value per simulated machine (single-threaded, like the installer).
+DWORD WINAPI Sim_GetLastError(void) {
+    return sim::detail::M().lastError;
+}
+void WINAPI Sim_SetLastError(DWORD dwErrCode) {
+    sim::detail::M().lastError = dwErrCode;
+}

@@ -1,0 +1,298 @@
+// Paths of the simulated Windows and their place on the host: parsing (drive-absolute, rooted,
+// relative to the current directory; '\' and '/' separators, doubled separators, "." and
+// ".."), case-insensitive lookup of host directory entries with the case kept as stored, and
+// the deterministic 8.3 aliases that GetShortPathNameA reports and every path accepts.
+//
+// Alias rule: a valid 8.3 name is its own short name (case included). Any other name gets the
+// first six valid characters of its base upper-cased (blanks, dots and characters invalid in
+// 8.3 names dropped), "~N", and the first three valid characters of its extension. N is the
+// smallest number not used by another alias or 8.3 name of the same directory, at the time
+// the alias is assigned: when the sim creates the entry, or, for entries put on the host
+// from outside, when the directory is first looked at (in name order).
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/sim/sim_internal.h"
+
+namespace fs = std::filesystem;
+
+namespace sim {
+namespace detail {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool IsInvalidNameChar(unsigned char c) {
+    return c < 32 || strchr("<>:\"|?*", c) != nullptr;
+}
+
+bool IsInvalidShortChar(unsigned char c) {
+    return c <= 32 || c == '.' || strchr("\"*+,/:;<=>?[\\]|", c) != nullptr;
+}
+
+std::vector<std::string> SplitCurrentDir(char* drive) {
+    const std::string& current = M().currentDir;
+    *drive = current.empty() ? 0 : current[0];
+    std::vector<std::string> parts;
+    std::string piece;
+    for (size_t i = 3; i <= current.size(); i++) {
+        if (i == current.size() || current[i] == '\\') {
+            if (!piece.empty()) parts.push_back(piece);
+            piece.clear();
+        } else {
+            piece += current[i];
+        }
+    }
+    return parts;
+}
+
+// Windows drops trailing dots and blanks of a component.
+std::string TrimComponent(std::string piece) {
+    while (!piece.empty() && (piece.back() == '.' || piece.back() == ' ')) piece.pop_back();
+    return piece;
+}
+
+int AppendComponents(const std::string& text, size_t start, std::vector<std::string>* parts,
+                     DWORD* error) {
+    std::string piece;
+    for (size_t i = start; i <= text.size(); i++) {
+        if (i < text.size() && !IsSeparator(text[i])) {
+            if (IsInvalidNameChar((unsigned char)text[i])) {
+                *error = ERROR_INVALID_NAME;
+                return 0;
+            }
+            piece += text[i];
+            continue;
+        }
+        if (piece == "..") {
+            if (!parts->empty()) parts->pop_back();
+        } else if (piece != ".") {
+            piece = TrimComponent(piece);
+            if (!piece.empty()) parts->push_back(piece);
+        }
+        piece.clear();
+    }
+    return 1;
+}
+
+std::vector<std::string> HostEntries(const std::string& dirHost) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dirHost, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string MakeAlias(const std::string& name, int number) {
+    size_t start = name.find_first_not_of('.');
+    size_t dot = name.rfind('.');
+    if (start == std::string::npos) start = 0;
+    if (dot == std::string::npos || dot < start) dot = name.size();
+    std::string base, ext;
+    for (size_t i = start; i < dot && base.size() < 6; i++)
+        if (!IsInvalidShortChar((unsigned char)name[i])) base += AsciiUpper(name[i]);
+    for (size_t i = dot + 1; i < name.size() && ext.size() < 3; i++)
+        if (!IsInvalidShortChar((unsigned char)name[i])) ext += AsciiUpper(name[i]);
+    if (base.empty()) base = "_";
+    std::string suffix = "~" + std::to_string(number);
+    if (base.size() + suffix.size() > 8) base.resize(8 - suffix.size());
+    return base + suffix + (ext.empty() ? "" : "." + ext);
+}
+
+void AssignAlias(const std::string& dirKey, const std::vector<std::string>& entries,
+                 const std::string& name) {
+    std::map<std::string, std::string>& dir = M().aliases[dirKey];
+    std::set<std::string> used;
+    for (const auto& entry : dir) used.insert(UpperAscii(entry.second));
+    for (const std::string& entry : entries) used.insert(UpperAscii(entry));
+    for (int number = 1;; number++) {
+        std::string alias = MakeAlias(name, number);
+        if (used.count(UpperAscii(alias))) continue;
+        dir[UpperAscii(name)] = alias;
+        return;
+    }
+}
+
+// Gives every entry of the directory that needs an alias one, in name order.
+std::vector<std::string> EnsureAliases(const std::string& dirKey, const std::string& dirHost) {
+    std::vector<std::string> entries = HostEntries(dirHost);
+    for (const std::string& entry : entries) {
+        if (IsValidShortName(entry)) continue;
+        if (M().aliases[dirKey].count(UpperAscii(entry))) continue;
+        AssignAlias(dirKey, entries, entry);
+    }
+    return entries;
+}
+
+// The stored name of the entry that `name` designates (by long name or alias), or "".
+std::string LookupEntry(const std::string& dirKey, const std::string& dirHost,
+                        const std::string& name) {
+    std::vector<std::string> entries = HostEntries(dirHost);
+    for (const std::string& entry : entries)
+        if (entry == name) return entry;
+    for (const std::string& entry : entries)
+        if (EqualNoCase(entry, name)) return entry;
+    if (name.find('~') == std::string::npos) return "";
+    EnsureAliases(dirKey, dirHost);
+    const std::map<std::string, std::string>& dir = M().aliases[dirKey];
+    for (const std::string& entry : entries) {
+        auto alias = dir.find(UpperAscii(entry));
+        if (alias != dir.end() && EqualNoCase(alias->second, name)) return entry;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) c = AsciiUpper(c);
+    return text;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
+const DriveConfig* FindDrive(char letter) {
+    for (const DriveConfig& drive : M().config.drives)
+        if (drive.letter == AsciiUpper(letter)) return &drive;
+    return nullptr;
+}
+
+std::string DriveHostDir(const DriveConfig& drive) {
+    return drive.hostDir;
+}
+
+std::string JoinSimPath(char drive, const std::vector<std::string>& parts) {
+    std::string path(1, drive);
+    path += ":\\";
+    for (size_t i = 0; i < parts.size(); i++) path += (i ? "\\" : "") + parts[i];
+    return path;
+}
+
+int ParsePath(const char* text, SimPath* out, DWORD* error) {
+    *out = SimPath{};
+    if (!text || !*text) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return 0;
+    }
+    std::string s(text);
+    char currentDrive = 0;
+    std::vector<std::string> currentParts = SplitCurrentDir(&currentDrive);
+    size_t start = 0;
+    if (s.size() >= 2 && s[1] == ':') {
+        if (!isalpha((unsigned char)s[0])) return *error = ERROR_INVALID_NAME, 0;
+        out->drive = AsciiUpper(s[0]);
+        start = 2;
+        if (!(s.size() > 2 && IsSeparator(s[2])) && out->drive == currentDrive)
+            out->parts = currentParts;
+    } else if (IsSeparator(s[0])) {
+        if (s.size() > 1 && IsSeparator(s[1])) return *error = ERROR_PATH_NOT_FOUND, 0;
+        out->drive = currentDrive;
+    } else {
+        out->drive = currentDrive;
+        out->parts = currentParts;
+    }
+    if (!out->drive || !FindDrive(out->drive)) return *error = ERROR_PATH_NOT_FOUND, 0;
+    if (!AppendComponents(s, start, &out->parts, error)) return 0;
+    out->trailingSeparator = IsSeparator(s.back());
+    if (JoinSimPath(out->drive, out->parts).size() >= MAX_PATH)
+        return *error = ERROR_FILENAME_EXCED_RANGE, 0;
+    return 1;
+}
+
+int ResolvePath(const char* text, Resolved* out, DWORD* error) {
+    *out = Resolved{};
+    if (!ParsePath(text, &out->path, error)) return 0;
+    out->drive = FindDrive(out->path.drive);
+    std::string host = DriveHostDir(*out->drive);
+    std::vector<std::string> found;
+    bool isDir = true;
+    for (const std::string& part : out->path.parts) {
+        if (!isDir) break;
+        std::string dirKey = UpperAscii(JoinSimPath(out->path.drive, found));
+        std::string entry = LookupEntry(dirKey, host, part);
+        if (entry.empty()) break;
+        host += "/" + entry;
+        found.push_back(entry);
+        std::error_code ec;
+        isDir = fs::is_directory(host, ec);
+    }
+    size_t count = out->path.parts.size();
+    out->existingParts = found.size();
+    out->exists = found.size() == count;
+    out->isDirectory = out->exists && isDir;
+    out->parentExists = count == 0 || found.size() == count || (found.size() + 1 == count && isDir);
+    if (found.size() == count && count > 0) {
+        // The parent of an existing entry is a directory by construction.
+        out->parentExists = true;
+    }
+    out->names = found;
+    for (size_t i = found.size(); i < count; i++) {
+        out->names.push_back(out->path.parts[i]);
+        host += "/" + out->path.parts[i];
+    }
+    out->hostPath = host;
+    out->simPath = JoinSimPath(out->path.drive, out->names);
+    out->key = UpperAscii(out->simPath);
+    return 1;
+}
+
+DWORD MissingError(const Resolved& r) {
+    return r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+std::string ParentKey(const Resolved& r) {
+    std::vector<std::string> parent(r.names.begin(), r.names.end() - (r.names.empty() ? 0 : 1));
+    return UpperAscii(JoinSimPath(r.path.drive, parent));
+}
+
+std::string ParentHostPath(const Resolved& r) {
+    std::string host = DriveHostDir(*r.drive);
+    for (size_t i = 0; i + 1 < r.names.size(); i++) host += "/" + r.names[i];
+    return host;
+}
+
+bool IsValidShortName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    size_t dot = name.find('.');
+    if (dot != std::string::npos && name.find('.', dot + 1) != std::string::npos) return false;
+    std::string base = name.substr(0, dot);
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
+    if (dot != std::string::npos && ext.empty()) return false;
+    for (char c : base + ext)
+        if (IsInvalidShortChar((unsigned char)c)) return false;
+    return true;
+}
+
+std::string ShortNameOf(const std::string& dirKey, const std::string& dirHostPath,
+                        const std::string& name) {
+    if (IsValidShortName(name)) return name;
+    EnsureAliases(dirKey, dirHostPath);
+    auto& dir = M().aliases[dirKey];
+    auto alias = dir.find(UpperAscii(name));
+    if (alias != dir.end()) return alias->second;
+    AssignAlias(dirKey, HostEntries(dirHostPath), name);
+    return dir[UpperAscii(name)];
+}
+
+void RegisterCreatedName(const std::string& dirKey, const std::string& dirHostPath,
+                         const std::string& name) {
+    std::vector<std::string> entries = EnsureAliases(dirKey, dirHostPath);
+    if (IsValidShortName(name) || M().aliases[dirKey].count(UpperAscii(name))) return;
+    AssignAlias(dirKey, entries, name);
+}
+
+void ForgetName(const std::string& dirKey, const std::string& name) {
+    M().aliases[dirKey].erase(UpperAscii(name));
+}
+
+}  // namespace detail
+}  // namespace sim
