@@ -1,0 +1,106 @@
+// The commands: each reads its files, calls the library and turns PackError into a message
+// and exit code 1.
+#include "pack/commands.h"
+
+#include <functional>
+
+#include "pack/file_io.h"
+#include "pack/installer_output.h"
+#include "pack/lzss_encoder.h"
+#include "pack/lzss_stream.h"
+#include "pack/pack_error.h"
+
+namespace {
+
+int Guarded(std::ostream& err, const std::function<int()>& command) {
+    try {
+        return command();
+    } catch (const PackError& error) {
+        err << "setuppack: " << error.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        err << "setuppack: out of memory\n";
+    } catch (const std::exception& error) {
+        err << "setuppack: " << error.what() << "\n";
+    }
+    return 1;
+}
+
+}  // namespace
+
+int CommandBuild(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        BuildSummary s = BuildInstaller(options);
+        out << options.outputPath << ": " << s.itemCount << " items, package block of "
+            << s.blockSize << " bytes at offset " << s.packageOffset << ", file " << s.fileSize
+            << " bytes";
+        if (s.externalFiles)
+            out << ", " << s.externalFiles << " external files in " << options.externalDir;
+        out << "\n";
+        return 0;
+    });
+}
+
+int CommandList(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
+        out << (options.json ? ListInstallerJson(file.data(), file.size(), view)
+                             : ListInstallerText(file.data(), file.size(), view));
+        return view.tableRead ? 0 : 1;
+    });
+}
+
+int CommandVerify(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
+        std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+        for (const std::string& problem : problems)
+            err << options.installerPath << ": " << problem << "\n";
+        if (problems.empty())
+            out << options.installerPath << ": ok, " << view.items.size() << " items\n";
+        return problems.empty() ? 0 : 1;
+    });
+}
+
+int CommandExtract(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
+        for (const std::string& problem : view.problems)
+            err << options.installerPath << ": " << problem << "\n";
+        if (!view.tableRead) return 1;
+        ExtractResult result = ExtractInstaller(file.data(), file.size(), view, options.outputDir);
+        for (const std::string& problem : result.problems)
+            err << options.installerPath << ": " << problem << "\n";
+        out << result.written << " files written to " << options.outputDir << "\n";
+        return result.problems.empty() ? 0 : 1;
+    });
+}
+
+int CommandCompress(const std::string& in, const std::string& outPath, std::ostream& out,
+                    std::ostream& err) {
+    return Guarded(err, [&] {
+        std::vector<uint8_t> data = ReadFileBytes(in);
+        std::vector<uint8_t> stream = EncodeLzss(data);
+        WriteFileBytes(outPath, stream);
+        out << in << ": " << data.size() << " -> " << stream.size() << " bytes\n";
+        return 0;
+    });
+}
+
+int CommandDecompress(const std::string& in, const std::string& outPath, std::ostream& out,
+                      std::ostream& err) {
+    return Guarded(err, [&] {
+        std::vector<uint8_t> stream = ReadFileBytes(in);
+        std::vector<uint8_t> data;
+        try {
+            data = DecodeLzssComplete(stream.data(), stream.size());
+        } catch (const std::runtime_error& error) {
+            throw PackError(in + ": " + error.what());
+        }
+        WriteFileBytes(outPath, data);
+        out << in << ": " << stream.size() << " -> " << data.size() << " bytes\n";
+        return 0;
+    });
+}

@@ -1,0 +1,205 @@
+// Packing items, laying out the package block, and turning a stub into an installer file.
+#include "pack/installer_builder.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+#include "engine/core/checksum.h"
+#include "engine/installstate.h"
+#include "pack/file_io.h"
+#include "pack/installer_reader.h"
+#include "pack/lzss_encoder.h"
+#include "pack/pack_error.h"
+#include "pack/pe_image.h"
+#include "pack/pe_resources.h"
+
+namespace {
+
+const uint32_t BALANCE_BYTES = 2;
+
+uint32_t WordWeight(size_t offset) {
+    return (offset & 1) ? 256 : 1;
+}
+
+uint32_t FoldChecksum(uint64_t sum) {
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return (uint32_t)sum;
+}
+
+uint32_t ByteSum(uint32_t value) {
+    return (value & 0xFF) + ((value >> 8) & 0xFF) + ((value >> 16) & 0xFF) + (value >> 24);
+}
+
+// The trailer T sums every byte before it, the checksum C's four bytes included, while C
+// sums T's bytes as words: the two depend on each other. For each value v of C's byte sum
+// (0 to 1020) and each setting of the two balance bytes, T follows, then C; a consistent
+// pair is one where C's byte sum is v.
+bool SolveSeal(uint64_t words, uint32_t bytes, size_t trailerAt, size_t length, uint32_t* checksum,
+               uint32_t* trailer) {
+    for (uint32_t v = 0; v <= 1020; v++) {
+        uint32_t t = bytes + v;
+        uint64_t all = words;
+        for (int j = 0; j < 4; j++)
+            all += (uint64_t)((t >> (8 * j)) & 0xFF) * WordWeight(trailerAt + j);
+        uint32_t c = FoldChecksum(all) + (uint32_t)length;
+        if (ByteSum(c) == v) {
+            *checksum = c;
+            *trailer = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The copy table entry with the packed length; the bytes the package or the external file
+// holds.
+PackedItem PackOne(const ManifestItem& item) {
+    PackedItem packed;
+    packed.entry = item.entry;
+    if (item.sourcePath.empty()) return packed;
+    std::vector<uint8_t> content = ReadFileBytes(item.sourcePath);
+    packed.bytes = (item.entry.flags & CF_COMPRESSED) ? EncodeLzss(content) : std::move(content);
+    if (packed.bytes.size() > 0xFFFFFFFFu) {
+        throw PackError("item at line " + std::to_string(item.line) +
+                        ": packed data is 4 GB or larger");
+    }
+    packed.entry.storedSize = (uint32_t)packed.bytes.size();
+    return packed;
+}
+
+}  // namespace
+
+std::vector<PackedItem> PackItems(const std::vector<ManifestItem>& items) {
+    std::vector<PackedItem> packed;
+    for (const ManifestItem& item : items) packed.push_back(PackOne(item));
+    return packed;
+}
+
+std::vector<uint8_t> BuildPackageBlock(const std::vector<PackedItem>& items) {
+    if (items.empty() || items.size() > 0xFFFF) throw PackError("a package holds 1 to 65535 items");
+    std::vector<uint8_t> block(ITEM_COUNT_SIZE + COPY_ENTRY_SIZE * items.size());
+    WriteLE16(block.data(), (uint16_t)items.size());
+    for (size_t i = 0; i < items.size(); i++) {
+        WriteCopyTableEntry(items[i].entry, &block[ITEM_COUNT_SIZE + COPY_ENTRY_SIZE * i]);
+    }
+    for (const PackedItem& item : items) {
+        if (item.entry.flags & CF_EMBEDDED)
+            block.insert(block.end(), item.bytes.begin(), item.bytes.end());
+    }
+    return block;
+}
+
+size_t FindOffsetMarker(const uint8_t* data, size_t from, size_t to) {
+    const uint8_t* marker = (const uint8_t*)PACKAGE_OFFSET_MARKER;
+    const uint8_t* end = data + to;
+    const uint8_t* found = nullptr;
+    size_t count = 0;
+    for (const uint8_t* at = data + from; at < end;) {
+        at = std::search(at, end, marker, marker + PACKAGE_OFFSET_MARKER_SIZE);
+        if (at == end) break;
+        if (!found) found = at;
+        count++;
+        at++;
+    }
+    if (count != 1) {
+        throw PackError(count == 0 ? "the package offset marker was not found"
+                                   : "the package offset marker occurs " + std::to_string(count) +
+                                         " times");
+    }
+    return (size_t)(found - data);
+}
+
+void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t balanceOffset) {
+    size_t n = file->size();
+    uint8_t* bytes = file->data();
+    if (checksumOffset == 0) {
+        file->resize(n + TRAILER_SIZE);
+        WriteLE32(file->data() + n, AddToChecksum(0, file->data(), n));
+        return;
+    }
+    memset(bytes + checksumOffset, 0, 4);
+    memset(bytes + balanceOffset, 0, BALANCE_BYTES);
+    uint64_t words = 0;
+    uint32_t sum = AddToChecksum(0, bytes, n);
+    for (size_t i = 0; i < n; i++) words += (uint64_t)bytes[i] * WordWeight(i);
+    uint32_t checksum = 0, trailer = 0;
+    for (uint32_t balance = 0; balance <= 0xFFFF; balance++) {
+        uint64_t w = words + (balance & 0xFF) + (uint64_t)(balance >> 8) * 256;
+        uint32_t s = sum + (balance & 0xFF) + (balance >> 8);
+        if (SolveSeal(w, s, n, n + TRAILER_SIZE, &checksum, &trailer)) {
+            WriteLE16(bytes + balanceOffset, (uint16_t)balance);
+            WriteLE32(bytes + checksumOffset, checksum);
+            file->resize(n + TRAILER_SIZE);
+            WriteLE32(file->data() + n, trailer);
+            return;
+        }
+    }
+    throw PackError("no balance found for the PE checksum and the trailer");
+}
+
+std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
+                                         const std::vector<uint8_t>& block) {
+    PeImage stubImage = ParsePeImage(stub.data(), stub.size());
+    size_t marker = FindOffsetMarker(stub.data(), 0, stub.size());
+    int rsrc = stubImage.SectionOfRva(stubImage.DirectoryRva(stub.data(), PE_DIR_RESOURCE));
+    size_t field = marker + PACKAGE_OFFSET_MARKER_SIZE;
+    if (rsrc < 0 || field + 4 > stubImage.sections[rsrc].rawPointer) {
+        throw PackError("the package offset marker must lie before the resource section");
+    }
+    RebuiltImage rebuilt = ReplaceResourceData(stub, "BINARY", "COMPFILES", block, BALANCE_BYTES);
+    if (rebuilt.dataOffset > 0xFFFFFFFFu) throw PackError("package offset exceeds 4 GB");
+    WriteLE32(&rebuilt.file[field], (uint32_t)rebuilt.dataOffset);
+    if (rebuilt.resourceEnd % 2 != 0) throw PackError("stub's file alignment is odd");
+    PeImage image = ParsePeImage(rebuilt.file.data(), rebuilt.file.size());
+    SealInstaller(&rebuilt.file, image.checksumOffset, rebuilt.resourceEnd - BALANCE_BYTES);
+    return std::move(rebuilt.file);
+}
+
+namespace {
+
+// Writes each external item's file into DIR/<disk label>/<packed name>.
+size_t WriteExternalFiles(const std::vector<PackedItem>& items, const std::string& dir) {
+    size_t written = 0;
+    for (const PackedItem& item : items) {
+        if (!(item.entry.flags & CF_EXTERNAL_SOURCE) || !item.entry.sourceName[0]) continue;
+        std::string folder = item.entry.diskLabel[0] ? dir + "/" + item.entry.diskLabel : dir;
+        MakeDirectories(folder);
+        WriteFileBytes(folder + "/" + item.entry.sourceName, item.bytes);
+        written++;
+    }
+    return written;
+}
+
+// The freshly built file must pass the same verification a shipped one would.
+void CheckBuiltInstaller(const std::vector<uint8_t>& file) {
+    InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
+    std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+    if (!problems.empty())
+        throw PackError("the built installer fails verification: " + problems[0]);
+}
+
+}  // namespace
+
+BuildSummary BuildInstaller(const BuildOptions& options) {
+    std::vector<ManifestItem> items = LoadManifest(options.manifestPath);
+    bool anyExternal = std::any_of(items.begin(), items.end(), [](const ManifestItem& item) {
+        return (item.entry.flags & CF_EXTERNAL_SOURCE) && !item.sourcePath.empty();
+    });
+    if (anyExternal && options.externalDir.empty()) {
+        throw PackError("the manifest has external items: give --external-dir DIR for their files");
+    }
+    std::vector<PackedItem> packed = PackItems(items);
+    std::vector<uint8_t> block = BuildPackageBlock(packed);
+    std::vector<uint8_t> file = BuildInstallerImage(ReadFileBytes(options.stubPath), block);
+    CheckBuiltInstaller(file);
+
+    BuildSummary summary;
+    summary.itemCount = items.size();
+    summary.blockSize = block.size();
+    summary.fileSize = file.size();
+    summary.packageOffset = ReadInstaller(file.data(), file.size(), ReaderOptions{}).packageOffset;
+    if (anyExternal) summary.externalFiles = WriteExternalFiles(packed, options.externalDir);
+    WriteFileBytes(options.outputPath, file);
+    return summary;
+}

@@ -1,0 +1,147 @@
+// The listing of an installer: file-level facts, then every entry with its decoded flags,
+// names, sizes, date and compression ratio, as text or as JSON.
+#include <stdio.h>
+
+#include <sstream>
+
+#include "pack/flags.h"
+#include "pack/installer_output.h"
+#include "pack/lzss_stream.h"
+
+namespace {
+
+struct EntryFacts {
+    bool decoded = false;  // a decoded size is known
+    uint64_t decodedSize = 0;
+    std::string flagNames, date;
+};
+
+std::string JoinFlags(uint16_t flags) {
+    std::string all;
+    for (const std::string& name : FlagNames(flags)) all += (all.empty() ? "" : ", ") + name;
+    return all;
+}
+
+std::string DateText(const CopyTableEntry& e) {
+    DosDateTime t = DecodeDosDateTime(e.fileDate, e.fileTime);
+    char text[40];
+    snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s", t.year, t.month, t.day, t.hour,
+             t.minute, t.second, IsValidDosDateTime(e.fileDate, e.fileTime) ? "" : " (invalid)");
+    return text;
+}
+
+// Facts of every entry; compressed streams are decoded with the ring carried from item to
+// item, as the installer does.
+std::vector<EntryFacts> CollectFacts(const uint8_t* data, const InstallerView& view) {
+    std::vector<EntryFacts> facts;
+    std::vector<uint8_t> ring(LZSS_RING_SIZE, 0);
+    for (const InstallerItem& item : view.items) {
+        EntryFacts f;
+        f.flagNames = JoinFlags(item.entry.flags);
+        f.date = DateText(item.entry);
+        bool embedded = item.entry.flags & CF_EMBEDDED;
+        if (embedded && item.dataInFile && (item.entry.flags & CF_COMPRESSED)) {
+            LzssStreamResult r = DecodeLzssStream(data + item.dataOffset, item.entry.storedSize,
+                                                  ring.data(), [](const uint8_t*, size_t) {});
+            f.decoded = r.endMarker && r.consumed == item.entry.storedSize;
+            f.decodedSize = r.produced;
+        } else if (embedded && item.dataInFile) {
+            f.decoded = true;
+            f.decodedSize = item.entry.storedSize;
+        }
+        facts.push_back(f);
+    }
+    return facts;
+}
+
+std::string Ratio(const CopyTableEntry& e, const EntryFacts& f) {
+    if (!f.decoded || f.decodedSize == 0) return "-";
+    char text[16];
+    snprintf(text, sizeof text, "%.1f%%", 100.0 * e.storedSize / (double)f.decodedSize);
+    return text;
+}
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\', out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+bool TrailerHolds(const InstallerView& view) {
+    return view.trailerPresent && view.trailerStored == view.trailerComputed;
+}
+
+}  // namespace
+
+std::string ListInstallerText(const uint8_t* data, size_t size, const InstallerView& view) {
+    std::ostringstream out;
+    out << "file size: " << size << " bytes" << (view.isPe ? ", PE image" : ", plain file") << "\n";
+    if (view.offsetKnown) out << "package offset: " << view.packageOffset << "\n";
+    if (view.resourceFound) {
+        out << "COMPFILES data: offset " << view.resourceOffset << ", " << view.resourceSize
+            << " bytes\n";
+    }
+    out << "trailer: " << (TrailerHolds(view) ? "holds" : "DOES NOT HOLD") << "\n";
+    out << "items: " << view.items.size() << "\n";
+    std::vector<EntryFacts> facts = CollectFacts(data, view);
+    for (size_t i = 0; i < view.items.size(); i++) {
+        const CopyTableEntry& e = view.items[i].entry;
+        const EntryFacts& f = facts[i];
+        char flags[8];
+        snprintf(flags, sizeof flags, "0x%04x", e.flags);
+        out << "[" << i + 1 << "] " << e.targetName << "  flags " << flags << " (" << f.flagNames
+            << ")\n";
+        out << "    packed name \"" << e.sourceName << "\", stored " << e.storedSize << " bytes";
+        if (f.decoded) out << ", decoded " << f.decodedSize << " bytes, ratio " << Ratio(e, f);
+        out << ", listed " << e.listedSize << "\n";
+        out << "    date " << f.date << ", attributes 0x" << std::hex << e.attributes << std::dec
+            << ", show " << e.showCommand << "\n";
+        out << "    dir \"" << e.targetDirSpec << "\", disk \"" << e.diskLabel << "\", args \""
+            << e.arguments << "\"\n";
+    }
+    for (const std::string& problem : view.problems) out << "problem: " << problem << "\n";
+    return out.str();
+}
+
+std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerView& view) {
+    std::ostringstream out;
+    out << "{\"file_size\": " << size << ", \"pe\": " << (view.isPe ? "true" : "false");
+    out << ", \"package_offset\": ";
+    view.offsetKnown ? out << view.packageOffset : out << "null";
+    out << ", \"compfiles\": ";
+    view.resourceFound ? out << "{\"offset\": " << view.resourceOffset
+                             << ", \"size\": " << view.resourceSize << "}"
+                       : out << "null";
+    out << ", \"trailer_holds\": " << (TrailerHolds(view) ? "true" : "false") << ", \"items\": [";
+    std::vector<EntryFacts> facts = CollectFacts(data, view);
+    for (size_t i = 0; i < view.items.size(); i++) {
+        const CopyTableEntry& e = view.items[i].entry;
+        const EntryFacts& f = facts[i];
+        out << (i ? ", " : "") << "{\"flags\": " << e.flags << ", \"flag_names\": [";
+        std::vector<std::string> names = FlagNames(e.flags);
+        for (size_t n = 0; n < names.size(); n++) out << (n ? ", " : "") << Json(names[n]);
+        out << "], \"target\": " << Json(e.targetName)
+            << ", \"packed_name\": " << Json(e.sourceName) << ", \"dir\": " << Json(e.targetDirSpec)
+            << ", \"disk\": " << Json(e.diskLabel) << ", \"args\": " << Json(e.arguments)
+            << ", \"show\": " << e.showCommand << ", \"attributes\": " << e.attributes
+            << ", \"stored_size\": " << e.storedSize << ", \"listed_size\": " << e.listedSize
+            << ", \"decoded_size\": ";
+        f.decoded ? out << f.decodedSize : out << "null";
+        out << ", \"date\": " << Json(f.date) << "}";
+    }
+    out << "], \"problems\": [";
+    for (size_t i = 0; i < view.problems.size(); i++)
+        out << (i ? ", " : "") << Json(view.problems[i]);
+    out << "]}\n";
+    return out.str();
+}

@@ -1,0 +1,109 @@
+// Verification of an installer file read by ReadInstaller: every rule the installer relies
+// on without checking it, reported one line per problem.
+#include <stdio.h>
+#include <string.h>
+
+#include "pack/installer_reader.h"
+#include "pack/lzss_stream.h"
+
+namespace {
+
+const uint16_t UNUSED_FLAGS = 0xF400;
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+void CheckFileLevel(const InstallerView& view, std::vector<std::string>* problems) {
+    if (view.trailerPresent && view.trailerStored != view.trailerComputed) {
+        problems->push_back("trailer holds " + Hex(view.trailerStored) +
+                            " but the bytes before it sum to " + Hex(view.trailerComputed));
+    }
+    if (!view.isPe) return;
+    if (view.peChecksumStored != 0 && view.peChecksumStored != view.peChecksumComputed) {
+        problems->push_back("PE header checksum is " + Hex(view.peChecksumStored) +
+                            " but the file sums to " + Hex(view.peChecksumComputed));
+    }
+    if (!view.resourceFound) {
+        problems->push_back("no resource COMPFILES of type BINARY");
+    } else if (view.offsetKnown && view.resourceOffset != view.packageOffset) {
+        problems->push_back("packageOffset is " + std::to_string(view.packageOffset) +
+                            " but the COMPFILES data starts at " +
+                            std::to_string(view.resourceOffset));
+    } else if (view.tableRead && view.blockEnd > view.resourceOffset + view.resourceSize) {
+        problems->push_back(
+            "the package block runs " +
+            std::to_string(view.blockEnd - view.resourceOffset - view.resourceSize) +
+            " bytes past the COMPFILES data");
+    }
+}
+
+bool TextFieldsTerminated(const uint8_t* record) {
+    const uint32_t fields[] = {ENTRY_SOURCE_NAME, ENTRY_TARGET_NAME, ENTRY_TARGET_DIR_SPEC,
+                               ENTRY_DISK_LABEL};
+    for (uint32_t at : fields) {
+        if (!memchr(record + at, 0, ENTRY_NAME_SIZE)) return false;
+    }
+    return memchr(record + ENTRY_ARGUMENTS, 0, ENTRY_ARGUMENTS_SIZE) != nullptr;
+}
+
+void CheckEntry(const InstallerView& view, size_t i, std::vector<std::string>* problems) {
+    const InstallerItem& item = view.items[i];
+    const CopyTableEntry& e = item.entry;
+    std::string label = ItemLabel(view, i) + ": ";
+    bool embedded = e.flags & CF_EMBEDDED, external = e.flags & CF_EXTERNAL_SOURCE;
+    if (!TextFieldsTerminated(item.record))
+        problems->push_back(label + "a text field has no terminating NUL");
+    if (e.flags & UNUSED_FLAGS) problems->push_back(label + "unused flag bits are set");
+    if (e.sourceName[0] && embedded == external) {
+        problems->push_back(
+            label + "has a source name but not exactly one of CF_EMBEDDED and CF_EXTERNAL_SOURCE");
+    }
+    if (!e.sourceName[0] && (embedded || e.storedSize != 0)) {
+        problems->push_back(label +
+                            "has no source name but stored bytes (CF_EMBEDDED or a storedSize)");
+    }
+    if (!IsValidDosDateTime(e.fileDate, e.fileTime))
+        problems->push_back(label + "date or time is not valid");
+    if (embedded && !item.dataInFile)
+        problems->push_back(label + "stored data runs past the end of the file");
+}
+
+void CheckStream(const uint8_t* data, const InstallerView& view, size_t i,
+                 std::vector<std::string>* problems) {
+    const InstallerItem& item = view.items[i];
+    uint32_t size = item.entry.storedSize;
+    std::string label = ItemLabel(view, i) + ": ";
+    std::vector<uint8_t> ring(LZSS_RING_SIZE, 0);
+    LzssStreamResult r =
+        DecodeLzssStream(data + item.dataOffset, size, ring.data(), [](const uint8_t*, size_t) {});
+    if (!r.endMarker) {
+        problems->push_back(label +
+                            "compressed stream has no end marker within its storedSize of " +
+                            std::to_string(size) + " bytes");
+    } else if (r.consumed != size) {
+        problems->push_back(label + "compressed stream ends at byte " + std::to_string(r.consumed) +
+                            ", before its storedSize of " + std::to_string(size));
+    } else if (LzssReadsUnwrittenRing(data + item.dataOffset, size)) {
+        problems->push_back(label + "compressed stream reads ring positions it has not written");
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> VerifyInstaller(const uint8_t* data, size_t size,
+                                         const InstallerView& view) {
+    std::vector<std::string> problems = view.problems;
+    CheckFileLevel(view, &problems);
+    if (!view.tableRead) return problems;
+    if (view.itemCount == 0) problems.push_back("the package has no items");
+    for (size_t i = 0; i < view.items.size(); i++) {
+        CheckEntry(view, i, &problems);
+        const InstallerItem& item = view.items[i];
+        bool stream = (item.entry.flags & CF_EMBEDDED) && (item.entry.flags & CF_COMPRESSED);
+        if (stream && item.dataInFile) CheckStream(data, view, i, &problems);
+    }
+    return problems;
+}
