@@ -231,6 +231,11 @@ typedef uintptr_t DWORD_PTR_QV;
 #define EN_CHANGE 0x0300
 #define IDOK 1
 #define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
 
 // Message boxes
 #define MB_OK 0x00000000u

@@ -1,0 +1,251 @@
+// Dialogs, timers and message boxes on the simulated Windows: the modal loop in virtual time
+// (timers repeat until killed; scripted actions and timers in time order), Enter, Esc and
+// Destroy, stuck dialogs, nested modal loops, scripted message-box answers, and geometry.
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/sim_fixture.h"
+
+namespace {
+
+// What a test dialog procedure saw, and what it does.
+struct Probe {
+    std::vector<std::string> log;  // "init", "timer 7 @100", "command 102/0", "destroy"
+    int timerMs = 0;               // arm timer 7 at WM_INITDIALOG with this interval
+    int endAfterTimers = 0;        // EndDialog(timers fired) after this many timer messages
+    int endOnCommand = -1;         // EndDialog(id) on WM_COMMAND with this id (0: any)
+    INT_PTR resultInDestroy = -2;  // EndDialog in WM_DESTROY with this value (-2: none)
+    int readOnCommand = -1;        // read control 101 (8 bytes) on WM_COMMAND with this id
+    std::string readText;
+    UINT readCount = 0;
+    int timers = 0;
+    std::function<void(HWND)> onTimer;
+};
+Probe* probe;
+
+INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            probe->log.push_back("init");
+            if (probe->timerMs) win.SetTimer(dialog, 7, probe->timerMs, nullptr);
+            return TRUE;
+        case WM_TIMER:
+            probe->timers++;
+            probe->log.push_back("timer " + std::to_string(wParam) + " @" +
+                                 std::to_string(sim::Now()));
+            if (probe->onTimer) probe->onTimer(dialog);
+            if (probe->timers == probe->endAfterTimers) {
+                win.KillTimer(dialog, 7);
+                win.EndDialog(dialog, probe->timers);
+            }
+            return TRUE;
+        case WM_COMMAND:
+            probe->log.push_back("command " + std::to_string(LOWORD(wParam)) + "/" +
+                                 std::to_string(HIWORD(wParam)) + " @" +
+                                 std::to_string(sim::Now()));
+            if (probe->readOnCommand == (int)LOWORD(wParam)) {
+                char text[8];
+                probe->readCount = win.GetDlgItemTextA(dialog, 101, text, sizeof text);
+                probe->readText = text;
+            }
+            if (probe->endOnCommand == 0 || probe->endOnCommand == (int)LOWORD(wParam))
+                win.EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        case WM_DESTROY:
+            probe->log.push_back("destroy");
+            if (probe->resultInDestroy != -2) win.EndDialog(dialog, probe->resultInDestroy);
+            return TRUE;
+    }
+    return FALSE;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+class SimDialogs : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        probe = &probe_;
+    }
+    INT_PTR Run(const char* name, HWND owner = nullptr) {
+        return win.DialogBoxParamA(sim::ModuleInstance(), name, owner, ProbeProc, 0);
+    }
+    Probe probe_;
+};
+
+TEST_F(SimDialogs, TimerRepeatsUntilKilledInVirtualTime) {
+    probe_.timerMs = 100;
+    probe_.endAfterTimers = 3;
+    EXPECT_EQ(Run("PROGRESSDLG"), 3);
+    EXPECT_EQ(Joined(probe_.log), "init\ntimer 7 @100\ntimer 7 @200\ntimer 7 @300\ndestroy\n");
+    EXPECT_EQ(sim::Now(), 300u);
+    std::vector<sim::Event> kills = sim::EventsOf("timer-kill");
+    ASSERT_EQ(kills.size(), 1u);
+    EXPECT_EQ(kills[0].t, 300u);
+    EXPECT_EQ(sim::EventsOf("dialog-end").at(0).Number("result"), 3);
+    EXPECT_EQ(sim::TimersPending(), 0);
+}
+
+TEST_F(SimDialogs, ActionsAndTimersTakeTurnsInTimeOrder) {
+    struct Case {
+        const char* name;
+        std::vector<sim::UserAction> actions;
+        const char* expected;
+    } cases[] = {
+        {"an immediate press goes before the pending timer",
+         {{sim::ActionKind::Press, 1, "", "", -1}},
+         "init\ncommand 1/0 @0\ntimer 7 @100\ntimer 7 @200\ntimer 7 @300\ndestroy\n"},
+        {"a press at 250 falls between the timers",
+         {{sim::ActionKind::Press, 1, "", "progress", 250}},
+         "init\ntimer 7 @100\ntimer 7 @200\ncommand 1/0 @250\ntimer 7 @300\ndestroy\n"},
+        {"a press at the timer's time goes first",
+         {{sim::ActionKind::Press, 1, "", "PROGRESSDLG", 200}},
+         "init\ntimer 7 @100\ncommand 1/0 @200\ntimer 7 @200\ntimer 7 @300\ndestroy\n"},
+        {"an action for another dialog waits, and so does the one behind it",
+         {{sim::ActionKind::Press, 1, "", "dirdlg", -1}, {sim::ActionKind::Press, 1, "", "", -1}},
+         "init\ntimer 7 @100\ntimer 7 @200\ntimer 7 @300\ndestroy\n"},
+    };
+    for (const Case& c : cases) {
+        sim::Boot(DefaultMachine());
+        probe_ = Probe();
+        probe_.timerMs = 100;
+        probe_.endAfterTimers = 3;
+        for (const sim::UserAction& action : c.actions) sim::QueueAction(action);
+        EXPECT_EQ(Run("PROGRESSDLG"), 3) << c.name;
+        EXPECT_EQ(Joined(probe_.log), c.expected) << c.name;
+    }
+}
+
+TEST_F(SimDialogs, EnterEscapeAndDestroy) {
+    struct Case {
+        const char* dialog;
+        sim::ActionKind kind;
+        INT_PTR resultInDestroy;
+        const char* expectedLog;
+        INT_PTR result;
+    } cases[] = {
+        // DIRDLG's default push button is 102 (Ok); PROGRESSDLG has none, so Enter sends IDOK.
+        {"DIRDLG", sim::ActionKind::Enter, -2, "init\ncommand 102/0 @0\ndestroy\n", 102},
+        {"PROGRESSDLG", sim::ActionKind::Enter, -2, "init\ncommand 1/0 @0\ndestroy\n", 1},
+        {"DIRDLG", sim::ActionKind::Escape, -2, "init\ncommand 2/0 @0\ndestroy\n", 2},
+        {"DIRDLG", sim::ActionKind::Destroy, -2, "init\ndestroy\n", -1},
+        {"DIRDLG", sim::ActionKind::Destroy, 0, "init\ndestroy\n", 0},
+    };
+    for (const Case& c : cases) {
+        probe_ = Probe();
+        probe_.endOnCommand = 0;
+        probe_.resultInDestroy = c.resultInDestroy;
+        sim::UserAction action;
+        action.kind = c.kind;
+        sim::QueueAction(action);
+        EXPECT_EQ(Run(c.dialog), c.result) << c.dialog << " " << (int)c.kind;
+        EXPECT_EQ(Joined(probe_.log), c.expectedLog) << c.dialog << " " << (int)c.kind;
+    }
+    EXPECT_TRUE(sim::EventsOf("stuck").empty());
+}
+
+TEST_F(SimDialogs, EndDialogInDestroyAfterEndingHasNoEffect) {
+    probe_.endOnCommand = 0;
+    probe_.resultInDestroy = 0;
+    sim::Press(103);
+    EXPECT_EQ(Run("DIRDLG"), 103);
+}
+
+TEST_F(SimDialogs, ANeverEndingDialogIsReportedStuck) {
+    probe_.resultInDestroy = 0;
+    EXPECT_EQ(Run("DIRDLG"), 0);
+    std::vector<sim::Event> stuck = sim::EventsOf("stuck");
+    ASSERT_EQ(stuck.size(), 1u);
+    EXPECT_EQ(stuck[0].Get("dialog"), "dirdlg");
+
+    // A timer that is never killed is bounded by the step limit.
+    probe_ = Probe();
+    probe_.timerMs = 60;
+    sim::SetModalStepLimit(50);
+    EXPECT_EQ(Run("PROGRESSDLG"), -1);
+    EXPECT_EQ(probe_.timers, 50);
+    EXPECT_EQ(sim::EventsOf("stuck").at(1).Get("reason"), "step-limit");
+}
+
+TEST_F(SimDialogs, TypeSetsTheTextAndSendsEnChange) {
+    probe_.endOnCommand = 102;
+    probe_.readOnCommand = 102;
+    sim::Type(101, "C:\\VarnookSW\\QRVNE32", "dirdlg");
+    sim::Press(102, "dirdlg");
+    EXPECT_EQ(Run("dirdlg"), 102);
+    EXPECT_EQ(Joined(probe_.log), "init\ncommand 101/768 @0\ncommand 102/0 @0\ndestroy\n");
+    EXPECT_EQ(probe_.readCount, 7u);  // at most cchMax - 1 characters and the terminator
+    EXPECT_EQ(probe_.readText, "C:\\Varn");
+    std::vector<sim::Event> texts = sim::EventsOf("text");
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].Get("text"), "C:\\VarnookSW\\QRVNE32");
+    EXPECT_EQ(texts[0].Number("control"), 101);
+}
+
+TEST_F(SimDialogs, UnknownTemplateFails) {
+    win.SetLastError(0);
+    EXPECT_EQ(Run("NOSUCHDLG"), -1);
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_RESOURCE_NAME_NOT_FOUND);
+    EXPECT_TRUE(probe_.log.empty());
+}
+
+TEST_F(SimDialogs, MessageBoxesTakeScriptedAnswersInOrderWithTextFilters) {
+    sim::AnswerMessageBox(IDCANCEL, "diskette");
+    sim::AnswerMessageBox(IDNO);
+    struct Case {
+        const char* text;
+        int answer;
+    } cases[] = {
+        {"Hello", IDOK},  // the head answer waits for a box about a diskette
+        {"Please insert the diskette labeled (DISK2)", IDCANCEL},
+        {"Anything", IDNO},
+        {"Queue empty", IDOK},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(win.MessageBoxA(nullptr, c.text, "Caption", MB_OKCANCEL), c.answer) << c.text;
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[1].owner, "none");
+    EXPECT_EQ(boxes[1].answer, IDCANCEL);
+    EXPECT_EQ(boxes[1].style, MB_OKCANCEL);
+    EXPECT_EQ(sim::Now(), 0u);
+}
+
+TEST_F(SimDialogs, NestedModalLoopsInsideATimerHandler) {
+    // At the first tick: a message box (whose answer inserts a file) and a nested DIRDLG
+    // ended by Enter; the outer timer does not fire inside the box.
+    probe_.timerMs = 60;
+    probe_.endAfterTimers = 2;
+    sim::AnswerMessageBoxThen(IDOK, "insert", [] { sim::PutFile("A:\\DISK2.TAG", "2"); });
+    sim::UserAction enter;
+    enter.kind = sim::ActionKind::Enter;
+    enter.dialog = "dirdlg";
+    sim::QueueAction(enter);
+    std::vector<std::string> inner;
+    probe_.onTimer = [&](HWND dialog) {
+        if (probe_.timers != 1) return;
+        win.MessageBoxA(dialog, "Please insert disk 2", "Change Diskettes", MB_OK);
+        inner.push_back(sim::GetFileInfo("A:\\DISK2.TAG").exists ? "inserted" : "missing");
+        Probe nested;
+        nested.endOnCommand = 0;
+        probe = &nested;
+        INT_PTR result = win.DialogBoxParamA(sim::ModuleInstance(), "DIRDLG", dialog, ProbeProc, 0);
+        probe = &probe_;
+        inner.push_back(Joined(nested.log) + "result " + std::to_string(result));
+    };
+    EXPECT_EQ(Run("PROGRESSDLG"), 2);
+    ASSERT_EQ(inner.size(), 2u);
+    EXPECT_EQ(inner[0], "inserted");
+    EXPECT_EQ(inner[1], "init\ncommand 102/0 @60\ndestroy\nresult 102");
+    EXPECT_EQ(sim::MessageBoxes().at(0).owner, "progress");
+    EXPECT_EQ(sim::EventsOf("dialog").at(1).Get("owner"), "progress");
+    EXPECT_EQ(Joined(probe_.log), "init\ntimer 7 @60\ntimer 7 @120\ndestroy\n");
+}
+
+}  // namespace
