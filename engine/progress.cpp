@@ -25,26 +25,37 @@ double DoneFraction(void) {
     return (double)InstallState.bytesDone / (double)InstallState.bytesTotal;
 }
 
-void DrawBar(HDC dc, double fraction) {
+// Pens and brush of one redraw. They are deleted only after the drawing context has been
+// released, so none of them is still selected into it, even if restoring a selection failed.
+struct BarTools {
+    HPEN framePen;
+    HPEN fillPen;
+    HBRUSH fillBrush;
+};
+
+void DrawBar(HDC dc, double fraction, BarTools* tools) {
     const RECT& bar = InstallState.barRect;
     // The frame, drawn with the context's default white brush, which also clears the inside.
-    HPEN framePen = win.CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
-    HGDIOBJ oldPen = win.SelectObject(dc, framePen);
+    tools->framePen = win.CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    HGDIOBJ oldPen = win.SelectObject(dc, tools->framePen);
     win.Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
     win.SelectObject(dc, oldPen);
-    if (framePen) win.DeleteObject(framePen);
 
-    HPEN fillPen = win.CreatePen(PS_SOLID, 1, BAR_BLUE);
-    HBRUSH fillBrush = win.CreateSolidBrush(BAR_BLUE);
-    oldPen = win.SelectObject(dc, fillPen);
-    HGDIOBJ oldBrush = win.SelectObject(dc, fillBrush);
+    tools->fillPen = win.CreatePen(PS_SOLID, 1, BAR_BLUE);
+    tools->fillBrush = win.CreateSolidBrush(BAR_BLUE);
+    oldPen = win.SelectObject(dc, tools->fillPen);
+    HGDIOBJ oldBrush = win.SelectObject(dc, tools->fillBrush);
     int extent = TruncateToInt(fraction * (double)(bar.right - bar.left - 6));
     int right = TruncateToInt((double)bar.left + 3.0 + (double)extent);
     win.Rectangle(dc, bar.left + 3, bar.top + 3, right, bar.bottom - 3);
     win.SelectObject(dc, oldPen);
     win.SelectObject(dc, oldBrush);
-    if (fillPen) win.DeleteObject(fillPen);
-    if (fillBrush) win.DeleteObject(fillBrush);
+}
+
+void DeleteBarTools(const BarTools& tools) {
+    if (tools.framePen) win.DeleteObject(tools.framePen);
+    if (tools.fillPen) win.DeleteObject(tools.fillPen);
+    if (tools.fillBrush) win.DeleteObject(tools.fillBrush);
 }
 
 // Opens the target for output. An existing file is cut to nothing first, so it never keeps
@@ -101,8 +112,10 @@ void DrawProgress(void) {
     double fraction = DoneFraction();
     HDC dc = win.GetDC(InstallState.progressDialog);
     if (dc) {
-        DrawBar(dc, fraction);
+        BarTools tools = {nullptr, nullptr, nullptr};
+        DrawBar(dc, fraction, &tools);
         win.ReleaseDC(InstallState.progressDialog, dc);
+        DeleteBarTools(tools);
     }
     char text[16];
     win.wsprintfA(text, "%02d%%", TruncateToInt(fraction * 100.0));
