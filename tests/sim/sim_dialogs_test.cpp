@@ -68,7 +68,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 }
 
 class SimDialogs : public SimTest {
-protected:
+   protected:
     void SetUp() override {
         SimTest::SetUp();
         probe = &probe_;

@@ -100,3 +100,264 @@ TEST_F(SimFiles, SharingIsCheckedBothWaysIncludingOtherProcesses) {
 }
 
 }  // namespace
+
+namespace {
+
+class SimNames : public SimTest {};
+
+TEST_F(SimNames, NamesMatchRegardlessOfCaseAndKeepTheirCase) {
+    ASSERT_TRUE(win.CreateDirectoryA("C:\\Program Files", nullptr));
+    HANDLE file = win.CreateFileA("c:\\PROGRAM FILES\\ReadMe.Txt", GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    win.CloseHandle(file);
+    EXPECT_EQ(sim::HostPath("C:\\PROGRAM FILES\\README.TXT"),
+              root_ + "/C/Program Files/ReadMe.Txt");
+    EXPECT_EQ(sim::EventsOf("open").at(0).Get("path"), "C:\\Program Files\\ReadMe.Txt");
+    // A second creation with other case finds the same file.
+    EXPECT_FALSE(win.CreateDirectoryA("C:\\PROGRAM files", nullptr));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(sim::GetFileInfo("C:\\program files\\README.txt").exists);
+}
+
+TEST_F(SimNames, ShortNamesAreDeterministicAndAcceptedAsInput) {
+    for (const char* dir : {"C:\\VarnookSW", "C:\\VarnookSW\\QRVNE32", "C:\\Program Files",
+                            "C:\\Programs Old", "C:\\Program Files\\Long Name.text"})
+        ASSERT_TRUE(win.CreateDirectoryA(dir, nullptr)) << dir;
+    sim::PutFile("C:\\VarnookSW\\QRVNE32\\readme.txt", "r");
+    struct Case {
+        const char* path;
+        DWORD result;  // 0: fails
+        const char* shortPath;
+        DWORD lastError;
+    } cases[] = {
+        {"C:\\VarnookSW\\QRVNE32", 19, "C:\\VARNOO~1\\QRVNE32", 0},
+        {"C:\\VarnookSW\\QRVNE32\\", 20, "C:\\VARNOO~1\\QRVNE32\\", 0},
+        {"C:\\VarnookSW\\QRVNE32\\readme.txt", 30, "C:\\VARNOO~1\\QRVNE32\\readme.txt", 0},
+        {"c:\\varnooksw\\\\qrvne32", 19, "C:\\VARNOO~1\\QRVNE32", 0},
+        {"C:\\Program Files", 11, "C:\\PROGRA~1", 0},
+        {"C:\\Programs Old", 11, "C:\\PROGRA~2", 0},
+        {"C:\\PROGRA~1\\Long Name.text", 24, "C:\\PROGRA~1\\LONGNA~1.TEX", 0},
+        {"C:\\VARNOO~1\\QRVNE32", 19, "C:\\VARNOO~1\\QRVNE32", 0},
+        {"C:\\", 3, "C:\\", 0},
+        {"C:\\VarnookSW\\MISSING", 0, "", ERROR_FILE_NOT_FOUND},
+        {"C:\\NoSuchDir\\QRVNE32", 0, "", ERROR_PATH_NOT_FOUND},
+        {"Q:\\X", 0, "", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        char buffer[260] = "untouched";
+        win.SetLastError(0);
+        EXPECT_EQ(win.GetShortPathNameA(c.path, buffer, sizeof buffer), c.result) << c.path;
+        if (c.result) {
+            EXPECT_STREQ(buffer, c.shortPath) << c.path;
+        }
+        EXPECT_EQ(win.GetLastError(), c.lastError) << c.path;
+    }
+    // Too small: the size needed with the terminator, nothing written.
+    char small[5] = "keep";
+    EXPECT_EQ(win.GetShortPathNameA("C:\\Program Files", small, sizeof small), 12u);
+    EXPECT_STREQ(small, "keep");
+    // In place, as the installer calls it.
+    char inPlace[260] = "C:\\Program Files";
+    EXPECT_EQ(win.GetShortPathNameA(inPlace, inPlace, sizeof inPlace), 11u);
+    EXPECT_STREQ(inPlace, "C:\\PROGRA~1");
+    // The alias opens the file.
+    EXPECT_TRUE(sim::GetFileInfo("C:\\VARNOO~1\\QRVNE32\\README.TXT").exists);
+}
+
+TEST_F(SimNames, CreateDirectoryErrors) {
+    sim::MachineConfig config = DefaultMachine();
+    DriveOf(config, 'D').type = DRIVE_REMOVABLE;
+    DriveOf(config, 'D').writeProtected = true;
+    Reboot(config);
+    sim::PutFile("C:\\FILE", "x");
+    struct Case {
+        const char* path;
+        BOOL created;
+        DWORD lastError;
+    } cases[] = {
+        {"C:\\NEW", TRUE, 0},
+        {"C:\\NEW", FALSE, ERROR_ALREADY_EXISTS},
+        {"c:\\new\\", FALSE, ERROR_ALREADY_EXISTS},
+        {"C:\\FILE", FALSE, ERROR_ALREADY_EXISTS},
+        {"C:\\A\\B", FALSE, ERROR_PATH_NOT_FOUND},
+        {"C:\\FILE\\SUB", FALSE, ERROR_PATH_NOT_FOUND},
+        {"Q:\\NEW", FALSE, ERROR_PATH_NOT_FOUND},
+        {"D:\\NEW", FALSE, 19},  // ERROR_WRITE_PROTECT
+        {"C:\\NEW\\SUB\\", TRUE, 0},
+        {"C:\\NEW\\..\\NEW2", TRUE, 0},
+    };
+    for (const Case& c : cases) {
+        win.SetLastError(0);
+        EXPECT_EQ(win.CreateDirectoryA(c.path, nullptr), c.created) << c.path;
+        EXPECT_EQ(win.GetLastError(), c.lastError) << c.path;
+    }
+    EXPECT_EQ(sim::EventsOf("mkdir").size(), 3u);
+    EXPECT_TRUE(sim::GetFileInfo("C:\\NEW2").isDirectory);
+    EXPECT_EQ(win.GetFileAttributesA("C:\\NEW\\SUB"), FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+namespace {
+
+class SimData : public SimTest {};
+
+TEST_F(SimData, ShortWritesAndAFullDisk) {
+    struct Case {
+        int64_t capacity;
+        bool fullIsError;
+        BOOL ok;
+        DWORD written;
+        DWORD lastError;
+        const char* content;
+    } cases[] = {
+        {-1, false, TRUE, 10, 0, "0123456789"},   {100, false, TRUE, 10, 0, "0123456789"},
+        {4, false, TRUE, 4, 0, "0123"},           {0, false, TRUE, 0, 0, ""},
+        {4, true, FALSE, 0, ERROR_DISK_FULL, ""},
+    };
+    for (const Case& c : cases) {
+        sim::MachineConfig config = DefaultMachine();
+        DriveOf(config, 'C').writeCapacity = c.capacity;
+        DriveOf(config, 'C').fullIsError = c.fullIsError;
+        Reboot(config);
+        HANDLE file = Open("C:\\OUT.BIN", GENERIC_WRITE, 0, CREATE_ALWAYS);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 99;
+        win.SetLastError(0);
+        EXPECT_EQ(win.WriteFile(file, "0123456789", 10, &written, nullptr), c.ok) << c.capacity;
+        EXPECT_EQ(written, c.written) << c.capacity;
+        EXPECT_EQ(win.GetLastError(), c.lastError) << c.capacity;
+        win.CloseHandle(file);
+        EXPECT_EQ(FileText("C:\\OUT.BIN"), c.content) << c.capacity;
+    }
+    // Overwriting bytes that exist uses no capacity.
+    sim::MachineConfig config = DefaultMachine();
+    DriveOf(config, 'C').writeCapacity = 2;
+    Reboot(config);
+    sim::PutFile("C:\\OLD.BIN", "abcdef");
+    HANDLE file = Open("C:\\OLD.BIN", GENERIC_WRITE, 0, OPEN_EXISTING);
+    DWORD written = 0;
+    EXPECT_EQ(win.SetFilePointer(file, 3, nullptr, FILE_BEGIN), 3u);
+    EXPECT_TRUE(win.WriteFile(file, "XYZ12", 5, &written, nullptr));
+    EXPECT_EQ(written, 5u);
+    EXPECT_TRUE(win.WriteFile(file, "!", 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    win.CloseHandle(file);
+    EXPECT_EQ(FileText("C:\\OLD.BIN"), "abcXYZ12");
+}
+
+TEST_F(SimData, PositionsReadsAndTruncation) {
+    sim::PutFile("C:\\F.BIN", "0123456789");
+    HANDLE a = Open("C:\\F.BIN", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+    HANDLE b = Open("C:\\F.BIN", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    struct Seek {
+        HANDLE file;
+        LONG distance;
+        DWORD method;
+        DWORD result;
+        DWORD lastError;
+    } seeks[] = {
+        {a, 4, FILE_BEGIN, 4, 0},
+        {a, 2, FILE_CURRENT, 6, 0},
+        {a, -3, FILE_END, 7, 0},
+        {a, -8, FILE_CURRENT, INVALID_SET_FILE_POINTER, 131},
+        {a, 20, FILE_BEGIN, 20, 0},
+        {b, 0, FILE_CURRENT, 0, 0},  // b has its own position
+        {b, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK},
+    };
+    for (const Seek& s : seeks) {
+        win.SetLastError(0);
+        EXPECT_EQ(win.SetFilePointer(s.file, s.distance, nullptr, s.method), s.result)
+            << s.distance << " " << s.method;
+        EXPECT_EQ(win.GetLastError(), s.lastError) << s.distance << " " << s.method;
+    }
+    // a stays at 20 after the failed seek; reading there gives 0 bytes and succeeds.
+    char buffer[16] = {};
+    DWORD read = 99;
+    EXPECT_TRUE(win.ReadFile(a, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(win.ReadFile(b, buffer, 4, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "0123");
+    // SetEndOfFile at the current position: truncates, then extends with zeros.
+    win.SetFilePointer(a, 5, nullptr, FILE_BEGIN);
+    EXPECT_TRUE(win.SetEndOfFile(a));
+    EXPECT_EQ(FileText("C:\\F.BIN"), "01234");
+    win.SetFilePointer(a, 7, nullptr, FILE_BEGIN);
+    EXPECT_TRUE(win.SetEndOfFile(a));
+    EXPECT_EQ(FileText("C:\\F.BIN"), std::string("01234\0\0", 7));
+    // b was opened for reading only.
+    DWORD written = 0;
+    EXPECT_FALSE(win.WriteFile(b, "x", 1, &written, nullptr));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(win.CloseHandle(a));
+    EXPECT_TRUE(win.CloseHandle(b));
+    EXPECT_FALSE(win.CloseHandle(b));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(win.CloseHandle(nullptr));
+    ExpectNothingHeld();
+}
+
+TEST_F(SimData, ReadOnlyFilesAndAttributes) {
+    sim::PutFile("C:\\RO.TXT", "ro", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    struct Case {
+        DWORD access, disposition;
+        DWORD lastError;  // 0: opens
+    } cases[] = {
+        {GENERIC_READ, OPEN_EXISTING, 0},
+        {GENERIC_WRITE, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {GENERIC_READ, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, ERROR_ACCESS_DENIED},
+    };
+    for (const Case& c : cases) {
+        HANDLE file = Open("C:\\RO.TXT", c.access, FILE_SHARE_READ, c.disposition);
+        EXPECT_EQ(file == INVALID_HANDLE_VALUE ? win.GetLastError() : 0, c.lastError)
+            << c.access << " " << c.disposition;
+        if (file != INVALID_HANDLE_VALUE) win.CloseHandle(file);
+    }
+    EXPECT_FALSE(win.DeleteFileA("C:\\RO.TXT"));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    struct Attr {
+        DWORD set;
+        DWORD got;
+    } attrs[] = {
+        {FILE_ATTRIBUTE_NORMAL, 0},
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
+         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
+    };
+    for (const Attr& a : attrs) {
+        EXPECT_TRUE(win.SetFileAttributesA("c:\\ro.txt", a.set));
+        EXPECT_EQ(win.GetFileAttributesA("C:\\RO.TXT"), a.got);
+    }
+    EXPECT_TRUE(win.DeleteFileA("C:\\RO.TXT"));
+    EXPECT_EQ(win.GetFileAttributesA("C:\\RO.TXT"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(win.DeleteFileA("C:\\RO.TXT"));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(win.SetFileAttributesA("C:\\NODIR\\RO.TXT", 0));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(SimData, TimesOfNewWrittenAndStampedFiles) {
+    HANDLE file = Open("C:\\T.TXT", GENERIC_READ, 0, CREATE_NEW);
+    sim::FileInfo info = sim::GetFileInfo("C:\\T.TXT");
+    EXPECT_EQ(info.attributes, FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(sim::FormatFileTime(info.lastWriteTime), "2026-01-01T00:00:00Z");
+    // Needs write access.
+    FILETIME stamp = sim::MakeFileTime(2001, 10, 11, 17, 42, 12);
+    EXPECT_FALSE(win.SetFileTime(file, nullptr, nullptr, &stamp));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    win.CloseHandle(file);
+    file = Open("C:\\T.TXT", GENERIC_WRITE, 0, OPEN_EXISTING);
+    EXPECT_TRUE(win.SetFileTime(file, nullptr, nullptr, &stamp));
+    win.CloseHandle(file);
+    info = sim::GetFileInfo("C:\\T.TXT");
+    EXPECT_EQ(sim::FormatFileTime(info.lastWriteTime), "2001-10-11T17:42:12Z");
+    EXPECT_EQ(sim::FormatFileTime(info.creationTime), "2026-01-01T00:00:00Z");  // unchanged
+    EXPECT_EQ(sim::EventsOf("filetime").at(0).Get("written"), "2001-10-11T17:42:12Z");
+}
+
+}  // namespace
