@@ -1,0 +1,28 @@
+// What the user does during a preview, read from a TOML file: the directory to type (or
+// accept the default), button presses and keys at virtual times or when a dialog appears,
+// and answers to message boxes, optionally matched by their text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim.h"
+
+struct AnswersFile {
+    bool typeDirectory = false;
+    std::string directory;  // typed into the directory field before Ok
+    bool pressOk = true;    // press Ok in the directory dialog after typing (or at once)
+    std::vector<sim::UserAction> actions;  // after the directory dialog's own actions
+    struct Answer {
+        int answer;
+        std::string textContains;
+    };
+    std::vector<Answer> messageBoxes;
+};
+
+// Without a file: accept the default directory, OK to every message box.
+AnswersFile DefaultAnswers();
+AnswersFile ReadAnswersFile(const std::string& path);
+
+// Queues the user's actions and answers in the simulation.
+void ScriptUser(const AnswersFile& answers);

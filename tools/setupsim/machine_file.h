@@ -1,0 +1,51 @@
+// The user's machine for a preview, read from a TOML file: drives, system directories,
+// registry values, WIN.INI sections, files already present, running product windows, the
+// start directory, the UTC offset and program launch results.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim.h"
+
+struct MachineFile {
+    sim::MachineConfig config;
+    struct RegistryValue {
+        std::string key, name, value;
+    };
+    std::vector<RegistryValue> registry;
+    std::vector<std::string> deniedKeys;  // opened for full access: refused
+    struct ProfileValue {
+        std::string section, key, value;
+    };
+    std::vector<ProfileValue> winIni;
+    struct PresentFile {
+        std::string path;      // simulated path
+        std::string hostFrom;  // host file to copy, or
+        std::string content;   // literal content
+        unsigned attributes = FILE_ATTRIBUTE_ARCHIVE;
+    };
+    std::vector<PresentFile> files;
+    struct PresentFolder {
+        std::string hostFrom, to;  // every file of a host folder copied into a simulated folder
+    };
+    std::vector<PresentFolder> folders;
+    std::vector<std::string> runningWindows;
+    struct LaunchResult {
+        std::string program;
+        unsigned result;
+    };
+    std::vector<LaunchResult> launchResults;
+};
+
+// The default machine: fixed C: with ample space, the installer started from removable A:,
+// ProgramFilesDir "C:\Program Files", C:\WINDOWS and C:\WINDOWS\SYSTEM present.
+MachineFile DefaultMachine();
+
+// Reads a machine file over the default machine; throws std::runtime_error with the file
+// name and line on anything it cannot take.
+MachineFile ReadMachineFile(const std::string& path);
+
+// Boots the simulated Windows with this machine under `root` and puts its registry, WIN.INI,
+// windows, launch results and files in place.
+void BootMachine(const MachineFile& machine, const std::string& root);
