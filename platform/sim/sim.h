@@ -191,23 +191,30 @@ struct Event {
 };
 
 // Event kinds and their fields:
-//   window      class, title, style, show          main window created / shown
+//   window      window, action, class, title, style, show
+//               action "create" (CreateWindowExA), "show" (ShowWindow, with show), "update"
+//   quit        code                               PostQuitMessage
 //   messagebox  owner, caption, text, style, answer
-//   dialog      template, owner, caption           a modal dialog starts
-//   dialog-end  template, result
-//   text        dialog, control, text              SetDlgItemTextA / typed by the user
+//   dialog      template, dialog, owner, caption   a modal dialog starts; then one
+//   control     dialog, id, class, text, x, y, width, height   per control (client pixels)
+//   dialog-end  template, dialog, result
+//   text        dialog, control, text[, source=user]   SetDlgItemTextA / typed by the user
 //   caption     dialog, text                       SetWindowTextA
 //   move        dialog, x, y, width, height        MoveWindow
-//   timer-set   id, ms     timer-kill  id          timer   id (fired)
-//   command     dialog, id, code                   a user action delivered as WM_COMMAND
+//   timer-set   id, ms, window     timer-kill  id, window     timer  id, window (fired)
+//   command     dialog, id, code, action           a user action delivered as WM_COMMAND
+//   destroy     dialog                             a Destroy action
+//   ignored     dialog, action, id                 a Type/Press for a control that is not there
 //   rectangle   dialog, left, top, right, bottom, penColor, penWidth, brushColor
 //   open        path, access, share, disposition, handle   (only successful opens)
-//   write       path, bytes, written     close  path     truncate  path, size
+//   write       path, bytes, written[, error]     close  path     truncate  path, size
 //   mkdir       path     delete  path     attributes  path, value     filetime  path, written
-//   launch      command, show, cwd, result
-//   stuck       dialog
-// Owner and dialog names: "main" (the main window), "dirdlg" (DIRDLG), "progress"
-// (PROGRESSDLG), another dialog's template name in lower case, or "none".
+//   launch      command, show, cwd, program, result   (program: the file found, or "")
+//   stuck       dialog, reason ("idle": nothing pending; "step-limit")
+// Owner and dialog names: "main" (the first top-level window; later ones "window2", ...),
+// "dirdlg" (DIRDLG), "progress" (PROGRESSDLG), another dialog's template name in lower case,
+// "none" (no window), "external:<class>" (an AddRunningWindow window), "screen" (GetDC(NULL)).
+// Paths are full simulated paths, existing components in the case stored on disk.
 const std::vector<Event>& Transcript();
 std::vector<Event> EventsOf(const std::string& kind);
 std::string TranscriptText();       // one readable line per event

@@ -229,10 +229,7 @@ BOOL WINAPI Sim_WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesTo
     if (left >= 0) left -= (int64_t)growth;
     file->position += count;
     *lpNumberOfBytesWritten = count;
-    Resolved r;
-    DWORD error = 0;
-    if (ResolvePath(file->simPath.c_str(), &r, &error) && r.exists)
-        MetaFor(r).lastWrite = WallClockNow();
+    MetaForFile(file->key).lastWrite = WallClockNow();
     NoteTouched(file->simPath);
     Record("write",
            {F("path", file->simPath), N("bytes", nNumberOfBytesToWrite), N("written", count)});
@@ -289,11 +286,7 @@ BOOL WINAPI Sim_SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime,
     OpenFile* file = FindOpenFile(hFile);
     if (!file) return SetError(ERROR_INVALID_HANDLE), FALSE;
     if (!Writes(file->access)) return SetError(ERROR_ACCESS_DENIED), FALSE;
-    Resolved r;
-    DWORD error = 0;
-    if (!ResolvePath(file->simPath.c_str(), &r, &error) || !r.exists)
-        return SetError(ERROR_FILE_NOT_FOUND), FALSE;
-    FileMeta& meta = MetaFor(r);
+    FileMeta& meta = MetaForFile(file->key);
     if (lpCreationTime) meta.creation = *lpCreationTime;
     if (lpLastAccessTime) meta.lastAccess = *lpLastAccessTime;
     if (lpLastWriteTime) meta.lastWrite = *lpLastWriteTime;

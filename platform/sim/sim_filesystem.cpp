@@ -36,6 +36,12 @@ FileMeta& MetaFor(const Resolved& r) {
     return M().meta[r.key] = DefaultMeta(r.isDirectory);
 }
 
+FileMeta& MetaForFile(const std::string& key) {
+    auto it = M().meta.find(key);
+    if (it != M().meta.end()) return it->second;
+    return M().meta[key] = DefaultMeta(false);
+}
+
 void NoteTouched(const std::string& simPath) {
     std::string key = UpperAscii(simPath);
     if (M().touchedKeys.insert(key).second) M().touched.push_back(simPath);

@@ -36,8 +36,6 @@ HGDIOBJ NewObject(const GdiObject& object) {
 
 }  // namespace
 
-void ResetGdi() {}
-
 }  // namespace detail
 }  // namespace sim
 

@@ -97,7 +97,8 @@ struct OpenFile {
 
 FILETIME WallClockNow();
 FileMeta DefaultMeta(bool isDirectory);
-FileMeta& MetaFor(const Resolved& r);  // created on first use from the defaults
+FileMeta& MetaFor(const Resolved& r);           // created on first use from the defaults
+FileMeta& MetaForFile(const std::string& key);  // the same for an open file's key
 uint64_t FileTimeToU64(const FILETIME& t);
 FILETIME U64ToFileTime(uint64_t v);
 void NoteTouched(const std::string& simPath);
@@ -272,10 +273,6 @@ RECT InsetsFor(DWORD style, WindowKind kind);  // frame and caption around the c
 POINT ClientOrigin(const Window& window);      // screen position of the client area
 Window* FindControl(HWND dialog, int id);
 LRESULT SendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Resets the parts owned by each file.
-void ResetWindows();
-void ResetGdi();
 
 }  // namespace detail
 }  // namespace sim

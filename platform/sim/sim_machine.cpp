@@ -54,12 +54,13 @@ using namespace detail;
 
 void Boot(const MachineConfig& config) {
     RestorePlatformCalls();
-    ResetWindows();
-    ResetGdi();
     Machine& m = M();
     m = Machine{};
     m.nextHandle = 0x1000;
     m.config = config;
+    // Never let an empty root put drive folders at the host's root directory.
+    if (m.config.root.empty())
+        m.config.root = (std::filesystem::temp_directory_path() / "qv-sim").string();
     if (m.config.drives.empty()) m.config.drives = DefaultDrives();
     std::error_code ec;
     std::filesystem::create_directories(m.config.root, ec);

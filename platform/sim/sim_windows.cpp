@@ -99,8 +99,6 @@ LRESULT SendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void ResetWindows() {}
-
 }  // namespace detail
 
 void AddRunningWindow(const std::string& className, const std::string& title) {
