@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Packs the demo product with setuppack and previews it with setupsim in three situations,
+checking the transcript (JSON lines) and the installed files:
+  1. a plain installation with the default machine and answers;
+  2. a reinstallation over an earlier one: the database is kept, the directory accepted;
+  3. the user pressing Abort Install during the copy.
+Usage: setupsim_demo_check.py SOURCE_DIR NATIVE_BUILD_DIR WIN32_BUILD_DIR
+Exits 77 (skipped) when the Windows stub or the demo programs have not been built."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIPPED = 77
+TARGET = "C:\\Program Files\\VarnookSW\\QRVNE32"
+
+
+def run(args):
+    result = subprocess.run(args, capture_output=True, text=True)
+    if result.returncode != 0:
+        sys.exit(f"{' '.join(args)} failed ({result.returncode}):\n{result.stdout}{result.stderr}")
+    return result.stdout
+
+
+def preview(setupsim, installer, root, machine=None, answers=None):
+    args = [setupsim, installer, "--json", "--root", root]
+    if machine:
+        args += ["--machine", machine]
+    if answers:
+        args += ["--answers", answers]
+    return [json.loads(line) for line in run(args).splitlines()]
+
+
+def events(transcript, kind):
+    return [e for e in transcript if e["event"] == kind]
+
+
+def expect(condition, what):
+    if not condition:
+        sys.exit("FAILED: " + what)
+
+
+def host_file(root, path):
+    drive, rest = path.split(":\\", 1)
+    return os.path.join(root, drive, *rest.split("\\"))
+
+
+def check_plain_install(transcript, root, files):
+    expect(events(transcript, "messagebox") == [], "no message box in a plain installation")
+    dialogs = [(e["template"], e["result"]) for e in events(transcript, "dialog")]
+    expect(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 1)], f"dialog results {dialogs}")
+    launches = events(transcript, "launch")
+    expect([l["command"] for l in launches] ==
+           [TARGET + "\\QVCONVRT.EXE", TARGET + "\\QVREGFIX.EXE"], "both programs launched")
+    expect(all(l["cwd"] == TARGET and l["show"] == 1 and l["result"] == 33 for l in launches),
+           "launched in the target folder, shown normally")
+    percents = [e["percent"] for e in events(transcript, "progress")]
+    expect(percents[0] == "00%" and percents[-1] == "100%", f"progress {percents[:1]}..{percents[-1:]}")
+    done = [e for e in events(transcript, "timer") if e["id"] == 333]
+    expect(len(done) == 1 and done[0]["ms"] == 2000, "the done timer holds 100% for 2 s")
+    expect(events(transcript, "exit")[0]["code"] == 0, "exit code 0")
+    installed = {e["path"]: e for e in events(transcript, "file")}
+    expect(installed[TARGET + "\\QVCONVRT.EXE"].get("deleted") is True, "the converter is deleted")
+    expect(installed[TARGET + "\\QVREGFIX.EXE"]["size"] > 0, "the registration program stays")
+    for name in files:
+        path = TARGET + ("\\SAMPLES\\" if name == "SAMPLE1.QVL" else "\\") + name
+        expect(path in installed, f"{path} installed")
+        with open(host_file(root, path), "rb") as got, open(files[name], "rb") as want:
+            expect(got.read() == want.read(), f"{path} holds the packed bytes")
+    expect(installed[TARGET + "\\READ_ME.TXT"]["written"] == "2001-10-11T17:42:12Z", "file date")
+
+
+def check_reinstall(transcript, root):
+    expect(events(transcript, "messagebox") == [], "an earlier installation's directory is accepted")
+    with open(host_file(root, TARGET + "\\QVDATA.DB"), "rb") as data:
+        expect(data.read() == b"the user's own data", "the database is never overwritten")
+    names = [e["text"] for e in events(transcript, "text") if e.get("dialog") == "progress"]
+    expect("QVDATA.DB" not in names, "a kept file's name is never shown")
+
+
+def check_abort(transcript):
+    boxes = events(transcript, "messagebox")
+    expect([(b["caption"], b["text"], b["owner"]) for b in boxes] ==
+           [("Aborting Install", "Aborting install at users request!", "progress")], f"abort box {boxes}")
+    dialogs = [(e["template"], e["result"]) for e in events(transcript, "dialog")]
+    expect(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 0)], f"dialog results {dialogs}")
+    expect(events(transcript, "exit")[0]["code"] == 0, "exit code 0 after an abort")
+
+
+def main():
+    source, native, win32 = sys.argv[1:4]
+    stub = os.path.join(win32, "setup-stub.exe")
+    programs = [os.path.join(win32, "demo", p) for p in ("qvconvrt.exe", "qvregfix.exe")]
+    if not all(os.path.exists(p) for p in [stub] + programs):
+        print("skipped: build the win32 preset first")
+        return SKIPPED
+    work = tempfile.mkdtemp(prefix="setupsim-demo-")
+    try:
+        pkg = os.path.join(work, "pkg")
+        shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(pkg, "files"))
+        shutil.copy(os.path.join(source, "demo", "manifest.toml"), pkg)
+        os.makedirs(os.path.join(pkg, "programs"))
+        for program in programs:
+            shutil.copy(program, os.path.join(pkg, "programs", os.path.basename(program).upper()))
+        installer = os.path.join(work, "setup.exe")
+        run([os.path.join(native, "setuppack"), "build", os.path.join(pkg, "manifest.toml"),
+             "--stub", stub, "-o", installer])
+        setupsim = os.path.join(native, "setupsim")
+        files = {name: os.path.join(pkg, "files", name) for name in os.listdir(os.path.join(pkg, "files"))}
+
+        root = os.path.join(work, "root")
+        check_plain_install(preview(setupsim, installer, root), root, files)
+
+        machine = os.path.join(work, "machine.toml")
+        with open(machine, "w") as m:
+            m.write('[[drive]]\nletter = "A"\ntype = "removable"\n[[drive]]\nletter = "C"\ntype = "fixed"\n'
+                    '[[registry]]\nkey = "SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion"\n'
+                    'name = "ProgramFilesDir"\nvalue = "C:\\\\Program Files"\n'
+                    '[[registry]]\nkey = "SOFTWARE\\\\VarnookSW\\\\Quorvane by Varnook"\n'
+                    'name = "Directory"\nvalue = "C:\\\\PROGRA~1\\\\VARNOO~1\\\\QRVNE32"\n'
+                    '[[file]]\npath = "C:\\\\Program Files\\\\VarnookSW\\\\QRVNE32\\\\QVDATA.DB"\n'
+                    'content = "the user\'s own data"\n')
+        check_reinstall(preview(setupsim, installer, root, machine=machine), root)
+
+        answers = os.path.join(work, "answers.toml")
+        with open(answers, "w") as a:
+            a.write('[[action]]\ndialog = "PROGRESSDLG"\npress = 1\nat = 200\n')
+        check_abort(preview(setupsim, installer, root, answers=answers))
+    finally:
+        shutil.rmtree(work)
+    print("setupsim demo checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
