@@ -9,20 +9,12 @@
 //   [[messagebox]] answer = "ok" | "cancel" | number, text_contains = "diskette"
 #include "tools/setupsim/answers_file.h"
 
-#include <sstream>
-#include <stdexcept>
-#include <toml++/toml.h>
+#include "tools/setupsim/toml_input.h"
 
 namespace {
 
 const int kDirectoryField = 101;
 const int kOkButton = 102;
-
-[[noreturn]] void Fail(const std::string& file, const toml::node& node, const std::string& why) {
-    std::ostringstream message;
-    message << file << ":" << node.source().begin.line << ": " << why;
-    throw std::runtime_error(message.str());
-}
 
 sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
     sim::UserAction action;
@@ -37,7 +29,7 @@ sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
         else if (*key == "escape")
             action.kind = sim::ActionKind::Escape;
         else
-            Fail(file, table, "key is \"enter\" or \"escape\"");
+            FailAt(file, table, "key is \"enter\" or \"escape\"");
     } else if (table["destroy"].value_or(false)) {
         action.kind = sim::ActionKind::Destroy;
     } else if (auto text = table["type"].value<std::string>()) {
@@ -45,7 +37,7 @@ sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
         action.text = *text;
         action.control = table["control"].value_or(kDirectoryField);
     } else {
-        Fail(file, table, "an action needs press, key, destroy or type");
+        FailAt(file, table, "an action needs press, key, destroy or type");
     }
     return action;
 }
@@ -57,7 +49,7 @@ int ReadAnswer(const std::string& file, const toml::table& table) {
     std::string name = node->value_or(std::string());
     if (name == "ok") return IDOK;
     if (name == "cancel") return IDCANCEL;
-    Fail(file, *node, "answer is \"ok\", \"cancel\" or a number");
+    FailAt(file, *node, "answer is \"ok\", \"cancel\" or a number");
 }
 
 }  // namespace
@@ -67,14 +59,7 @@ AnswersFile DefaultAnswers() {
 }
 
 AnswersFile ReadAnswersFile(const std::string& path) {
-    toml::table root;
-    try {
-        root = toml::parse_file(path);
-    } catch (const toml::parse_error& error) {
-        std::ostringstream message;
-        message << path << ":" << error.source().begin.line << ": " << error.description();
-        throw std::runtime_error(message.str());
-    }
+    toml::table root = ParseTomlFile(path);
     AnswersFile answers;
     if (auto directory = root["directory"].value<std::string>()) {
         answers.typeDirectory = true;
@@ -84,7 +69,7 @@ AnswersFile ReadAnswersFile(const std::string& path) {
     for (const char* key : {"action", "messagebox"}) {
         const toml::node* node = root.get(key);
         if (node && !node->is_array_of_tables())
-            Fail(path, *node, std::string("write [[") + key + "]] tables");
+            FailAt(path, *node, std::string("write [[") + key + "]] tables");
     }
     if (const toml::array* actions = root["action"].as_array())
         for (const toml::node& node : *actions)

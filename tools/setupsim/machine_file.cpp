@@ -13,23 +13,16 @@
 //   [[launch]] program, result
 #include "tools/setupsim/machine_file.h"
 
+#include "tools/setupsim/toml_input.h"
+
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <toml++/toml.h>
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& file, const toml::node& node, const std::string& why) {
-    std::ostringstream message;
-    message << file << ":" << node.source().begin.line << ": " << why;
-    throw std::runtime_error(message.str());
-}
-
 std::string RequireString(const std::string& file, const toml::table& table, const char* key) {
     auto value = table[key].value<std::string>();
-    if (!value) Fail(file, table, std::string("'") + key + "' must be a string");
+    if (!value) FailAt(file, table, std::string("'") + key + "' must be a string");
     return *value;
 }
 
@@ -42,14 +35,14 @@ UINT DriveType(const std::string& file, const toml::node& node) {
     std::string name = node.value<std::string>().value_or("");
     for (const auto& entry : names)
         if (name == entry.first) return entry.second;
-    Fail(file, node, "unknown drive type '" + name + "'");
+    FailAt(file, node, "unknown drive type '" + name + "'");
 }
 
 sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
     sim::DriveConfig drive;
     std::string letter = RequireString(file, table, "letter");
     if (letter.size() != 1 || !isalpha((unsigned char)letter[0]))
-        Fail(file, table, "a drive letter is one letter");
+        FailAt(file, table, "a drive letter is one letter");
     drive.letter = (char)toupper((unsigned char)letter[0]);
     if (auto type = table.get("type")) drive.type = DriveType(file, *type);
     drive.hostDir = table["host_dir"].value_or(std::string());
@@ -61,7 +54,7 @@ sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
         uint64_t clusterBytes = (uint64_t)drive.sectorsPerCluster * drive.bytesPerSector;
         uint64_t clusters = ((uint64_t)*freeKb * 1024 + clusterBytes - 1) / clusterBytes;
         if (clusters > 0xFFFFFFFFu)
-            Fail(file, table, "free_kb is too large for the drive's geometry");
+            FailAt(file, table, "free_kb is too large for the drive's geometry");
         drive.freeClusters = (DWORD)clusters;
         if (drive.totalClusters < drive.freeClusters) drive.totalClusters = drive.freeClusters;
     }
@@ -76,10 +69,11 @@ void ForEachTable(const std::string& file, const toml::table& root, const char* 
     if (!node) return;
     const toml::array* array = node->as_array();
     if (!array)
-        Fail(file, *node, std::string("'") + key + "' must be an array of tables: [[" + key + "]]");
+        FailAt(file, *node,
+               std::string("'") + key + "' must be an array of tables: [[" + key + "]]");
     for (const toml::node& element : *array) {
         const toml::table* table = element.as_table();
-        if (!table) Fail(file, element, std::string("each '") + key + "' must be a table");
+        if (!table) FailAt(file, element, std::string("each '") + key + "' must be a table");
         read(*table);
     }
 }
@@ -92,7 +86,7 @@ void ReadTopLevel(const std::string& file, const toml::table& root, MachineFile&
     config.systemDir = root["system_dir"].value_or(config.systemDir);
     config.utcOffsetMinutes = root["utc_offset_minutes"].value_or(config.utcOffsetMinutes);
     if (const toml::array* screen = root["screen"].as_array()) {
-        if (screen->size() != 2) Fail(file, *screen, "screen is [width, height]");
+        if (screen->size() != 2) FailAt(file, *screen, "screen is [width, height]");
         config.screenWidth = (*screen)[0].value_or(config.screenWidth);
         config.screenHeight = (*screen)[1].value_or(config.screenHeight);
     }
@@ -121,14 +115,7 @@ MachineFile DefaultMachine() {
 }
 
 MachineFile ReadMachineFile(const std::string& path) {
-    toml::table root;
-    try {
-        root = toml::parse_file(path);
-    } catch (const toml::parse_error& error) {
-        std::ostringstream message;
-        message << path << ":" << error.source().begin.line << ": " << error.description();
-        throw std::runtime_error(message.str());
-    }
+    toml::table root = ParseTomlFile(path);
     MachineFile machine = DefaultMachine();
     ReadTopLevel(path, root, machine);
     if (root.get("drive")) machine.config.drives.clear();
