@@ -115,7 +115,8 @@ std::string HostPath(const std::string& path);
 // Simulated paths of every file created, changed or deleted by the installer since Boot.
 std::vector<std::string> TouchedFiles();
 
-// Another process holds the file open with this access and sharing; returns a token.
+// Another process holds the file open with this access and sharing; returns a token, or -1
+// when the file does not exist or the open conflicts with the sharing of an open handle.
 int OpenAsOtherProcess(const std::string& path, DWORD access, DWORD shareMode);
 void CloseOtherProcessFile(int token);
 
@@ -139,6 +140,8 @@ int TimersPending();       // SetTimer timers not killed (of windows that still 
 
 uint64_t Now();  // virtual milliseconds since Boot
 
+// Type goes only to an enabled EDIT control and Press only to an enabled BUTTON; any other
+// target is recorded as "ignored" and the action is used up.
 enum class ActionKind {
     Type,     // set the text of control `control` (as the user typing it) - EN_CHANGE follows
     Press,    // click the button `control`: WM_COMMAND (control, BN_CLICKED)

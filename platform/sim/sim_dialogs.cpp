@@ -200,8 +200,10 @@ int TakeAction(HWND handle, const UserAction& action) {
         SendCommand(handle, name, id, BN_CLICKED, control);
         return 0;
     }
+    // Only an enabled edit control takes typing, and only an enabled button can be pressed.
     Window* control = FindControl(handle, action.control);
-    if (!control) {
+    const char* wanted = action.kind == ActionKind::Type ? "EDIT" : "BUTTON";
+    if (!control || UpperAscii(control->className) != wanted || (control->style & WS_DISABLED)) {
         Record("ignored", {F("dialog", dialog->name), F("action", name), N("id", action.control)});
         return 0;
     }

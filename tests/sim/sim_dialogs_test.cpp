@@ -249,3 +249,21 @@ TEST_F(SimDialogs, NestedModalLoopsInsideATimerHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimDialogs, ActionsForControlsThatCannotTakeThemAreIgnored) {
+    probe_.endOnCommand = 0;
+    sim::Type(102, "typed into a button");
+    sim::Press(101);  // the edit control
+    sim::Press(999);  // no such control
+    sim::Press(103);
+    EXPECT_EQ(Run("DIRDLG"), 103);
+    EXPECT_EQ(Joined(probe_.log), "init\ncommand 103/0 @0\ndestroy\n");
+    std::vector<sim::Event> ignored = sim::EventsOf("ignored");
+    ASSERT_EQ(ignored.size(), 3u);
+    EXPECT_EQ(ignored[0].Get("action"), "type");
+    EXPECT_EQ(ignored[2].Number("id"), 999);
+}
+
+}  // namespace
