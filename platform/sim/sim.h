@@ -171,6 +171,9 @@ void AnswerMessageBox(int answer, const std::string& textContains = "");
 // PutFile of the files on it) before MessageBoxA returns.
 void AnswerMessageBoxThen(int answer, const std::string& textContains,
                           std::function<void()> effect);
+// The same, and the user takes `delayMs` virtual milliseconds to answer: the clock moves on
+// while the box is up (timers do not fire inside it; one that fell due fires once afterwards).
+void AnswerMessageBoxAfter(int answer, int64_t delayMs, const std::string& textContains = "");
 
 // A dialog with no pending timer and no action left would wait forever; the simulation then
 // records a "stuck" event and destroys it. Also bounds the steps of one modal loop.

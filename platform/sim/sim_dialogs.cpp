@@ -337,11 +337,13 @@ int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uTyp
     Machine& m = M();
     int answer = IDOK;
     std::function<void()> effect;
+    int64_t delay = 0;
     if (m.nextAnswer < m.answers.size()) {
         const MessageBoxAnswer& next = m.answers[m.nextAnswer];
         if (next.textContains.empty() || text.find(next.textContains) != std::string::npos) {
             answer = next.answer;
             effect = next.effect;
+            delay = next.delayMs;
             m.nextAnswer++;
         }
     }
@@ -349,6 +351,7 @@ int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uTyp
            {F("owner", WindowName(hWnd)), F("caption", lpCaption ? lpCaption : "Error"),
             F("text", text), N("style", uType), N("answer", answer)});
     m.messageBoxDepth++;
+    m.now += (uint64_t)delay;
     if (effect) effect();
     m.messageBoxDepth--;
     return answer;

@@ -124,6 +124,8 @@ HANDLE WINAPI Sim_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dw
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
         return FailOpen(ERROR_INVALID_PARAMETER);
     if (r.path.parts.empty() || r.isDirectory) return FailOpen(ERROR_ACCESS_DENIED);
+    // "C:\X.TXT\" names no file.
+    if (r.path.trailingSeparator) return FailOpen(ERROR_INVALID_NAME);
     if (!r.parentExists) return FailOpen(ERROR_PATH_NOT_FOUND);
     DWORD lastError = 0;
     if (!r.exists) {

@@ -178,6 +178,7 @@ struct MessageBoxAnswer {
     int answer = IDOK;
     std::string textContains;
     std::function<void()> effect;
+    int64_t delayMs = 0;
 };
 
 // ---------------------------------------------------------------------------------------

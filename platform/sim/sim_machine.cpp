@@ -222,7 +222,11 @@ void AnswerMessageBox(int answer, const std::string& textContains) {
 
 void AnswerMessageBoxThen(int answer, const std::string& textContains,
                           std::function<void()> effect) {
-    M().answers.push_back({answer, textContains, std::move(effect)});
+    M().answers.push_back({answer, textContains, std::move(effect), 0});
+}
+
+void AnswerMessageBoxAfter(int answer, int64_t delayMs, const std::string& textContains) {
+    M().answers.push_back({answer, textContains, nullptr, delayMs < 0 ? 0 : delayMs});
 }
 
 void SetModalStepLimit(int steps) {

@@ -228,11 +228,9 @@ int ResolvePath(const char* text, Resolved* out, DWORD* error) {
     out->existingParts = found.size();
     out->exists = found.size() == count;
     out->isDirectory = out->exists && isDir;
-    out->parentExists = count == 0 || found.size() == count || (found.size() + 1 == count && isDir);
-    if (found.size() == count && count > 0) {
-        // The parent of an existing entry is a directory by construction.
-        out->parentExists = true;
-    }
+    // The folder of the last component: an entry found inside it makes it one; otherwise it
+    // is the last entry found, which must be a directory (the root is one).
+    out->parentExists = found.size() == count || (found.size() + 1 == count && isDir);
     out->names = found;
     for (size_t i = found.size(); i < count; i++) {
         out->names.push_back(out->path.parts[i]);

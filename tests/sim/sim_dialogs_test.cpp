@@ -267,3 +267,19 @@ TEST_F(SimDialogs, ActionsForControlsThatCannotTakeThemAreIgnored) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimDialogs, AMessageBoxThatTakesTimeDelaysTheTimerOnce) {
+    probe_.timerMs = 100;
+    probe_.endAfterTimers = 3;
+    sim::AnswerMessageBoxAfter(IDOK, 450);
+    probe_.onTimer = [](HWND dialog) {
+        if (probe->timers == 1) win.MessageBoxA(dialog, "slow user", "Note", MB_OK);
+    };
+    EXPECT_EQ(Run("PROGRESSDLG"), 3);
+    // The tick due at 200 fell due inside the box: it fires once, when the box is gone.
+    EXPECT_EQ(Joined(probe_.log), "init\ntimer 7 @100\ntimer 7 @550\ntimer 7 @650\ndestroy\n");
+}
+
+}  // namespace

@@ -35,6 +35,7 @@ TEST_F(SimFiles, DispositionsOnMissingAndExistingFiles) {
         {"C:\\DATA\\OLD.TXT", CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
         {"C:\\DATA", OPEN_EXISTING, false, ERROR_ACCESS_DENIED, "<missing>"},
         {"Q:\\X.TXT", CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND, "<missing>"},
+        {"C:\\DATA\\OLD.TXT\\", OPEN_EXISTING, false, ERROR_INVALID_NAME, ""},
     };
     for (const Case& c : cases) {
         win.SetLastError(12345);
