@@ -275,14 +275,12 @@ INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
     HWND handle = CreateDialogWindow(*t, hWndParent, lpDialogFunc);
     std::string name = FindWindowByHandle(handle)->name;
     RecordDialogShown(handle, hWndParent);
-    M().modalStack.push_back(handle);
     Window* dialog = FindWindowByHandle(handle);
     HWND focus = nullptr;
     for (HWND control : dialog->controls)
         if (!focus && (FindWindowByHandle(control)->style & WS_TABSTOP)) focus = control;
     lpDialogFunc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam);
     INT_PTR result = RunModalLoop(handle);
-    M().modalStack.pop_back();
     Record("dialog-end",
            {F("template", t->name), F("dialog", name), N("result", (long long)result)});
     return result;
@@ -350,9 +348,7 @@ int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uTyp
     Record("messagebox",
            {F("owner", WindowName(hWnd)), F("caption", lpCaption ? lpCaption : "Error"),
             F("text", text), N("style", uType), N("answer", answer)});
-    m.messageBoxDepth++;
     m.now += (uint64_t)delay;
     if (effect) effect();
-    m.messageBoxDepth--;
     return answer;
 }

@@ -236,8 +236,6 @@ struct Machine {
     int topLevelCount = 0;
     std::vector<Timer> timers;
     uint64_t timerSequence = 0;
-    int messageBoxDepth = 0;
-    std::vector<HWND> modalStack;
     int modalStepLimit = 100000;
 
     std::vector<UserAction> actions;
