@@ -16,14 +16,16 @@ void ShowErrorCodeMessage(HWND owner, const char* format) {
 
 void CentreDialog(HWND dialog) {
     HWND parent = win.GetParent(dialog);
-    RECT client;
-    win.GetClientRect(parent, &client);
+    RECT client = {0, 0, 0, 0};
+    RECT box = {0, 0, 0, 0};
+    // Without a parent (its window could not be created) or a rectangle to measure, the
+    // dialog stays where its template put it.
+    if (!win.GetClientRect(parent, &client)) return;
     POINT topLeft = {client.left, client.top};
     POINT bottomRight = {client.right, client.bottom};
     win.ClientToScreen(parent, &topLeft);
     win.ClientToScreen(parent, &bottomRight);
-    RECT box;
-    win.GetWindowRect(dialog, &box);
+    if (!win.GetWindowRect(dialog, &box)) return;
     int clientWidth = bottomRight.x - topLeft.x;
     int clientHeight = bottomRight.y - topLeft.y;
     int width = box.right - box.left;
