@@ -225,6 +225,8 @@ const std::vector<Event>& Transcript();
 std::vector<Event> EventsOf(const std::string& kind);
 std::string TranscriptText();       // one readable line per event
 std::string TranscriptJsonLines();  // one JSON object per line: {"t":..,"event":kind,...}
+// A JSON string literal of `text` (quotes, backslashes, control and non-ASCII bytes escaped).
+std::string JsonQuote(const std::string& text);
 
 struct MessageBoxRecord {
     uint64_t t;

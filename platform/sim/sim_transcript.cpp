@@ -109,6 +109,10 @@ std::string TranscriptText() {
     return text;
 }
 
+std::string JsonQuote(const std::string& text) {
+    return JsonString(text);
+}
+
 std::string TranscriptJsonLines() {
     std::string text;
     for (const Event& event : M().transcript) {

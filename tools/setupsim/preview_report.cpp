@@ -83,30 +83,13 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
     return report;
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20 || c >= 0x80) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string ReportAsJsonLines(const std::vector<ReportEvent>& report) {
     std::ostringstream out;
     for (const ReportEvent& e : report) {
-        out << "{\"t\": " << e.t << ", \"event\": " << JsonString(e.event);
+        out << "{\"t\": " << e.t << ", \"event\": " << sim::JsonQuote(e.event);
         for (const sim::Field& f : e.fields)
-            out << ", " << JsonString(f.name) << ": "
-                << (f.numeric ? f.value : JsonString(f.value));
+            out << ", " << sim::JsonQuote(f.name) << ": "
+                << (f.numeric ? f.value : sim::JsonQuote(f.value));
         out << "}\n";
     }
     return out.str();
@@ -123,7 +106,7 @@ std::string ReportAsText(const std::vector<ReportEvent>& report) {
             if (f.numeric)
                 out << f.value;
             else
-                out << JsonString(f.value);
+                out << sim::JsonQuote(f.value);
         }
         out << "\n";
     }

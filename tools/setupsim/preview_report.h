@@ -19,4 +19,3 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
 
 std::string ReportAsText(const std::vector<ReportEvent>& report);
 std::string ReportAsJsonLines(const std::vector<ReportEvent>& report);
-std::string JsonString(const std::string& text);
