@@ -122,11 +122,10 @@ int TransferStep(void) {
     else
         ok = CopyFromInstallerStep();
     if (ok) return 1;
-    // The entry may have moved on inside FinishItem; its flags name the input now open.
-    uint16_t failedFlags =
-        InstallState.current < InstallState.itemCount ? CurrentEntry().flags : (uint16_t)0;
+    // The input of the item this step ran for; anything a later item opened inside
+    // FinishItem is closed when the installation releases its resources.
     CloseFile(&InstallState.outputFile);
-    if (failedFlags & CF_EXTERNAL_SOURCE)
+    if (flags & CF_EXTERNAL_SOURCE)
         CloseFile(&InstallState.sourceFile);
     else
         CloseFile(&InstallState.installerFile);

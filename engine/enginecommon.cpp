@@ -2,6 +2,8 @@
 // file is closed, and the field then reads none), arming the progress dialog's one timer, and
 // the two messages that several operations show. Kept together so every close and every
 // timer goes through one rule.
+#include <string.h>
+
 #include "engine/engine.h"
 #include "engine/messages.h"
 
@@ -24,8 +26,13 @@ void ShowCodeMessage(const char* format, DWORD code) {
 }
 
 int RefuseLongPath(const char* name) {
+    // The name is an entry's field (19 characters) in every installer path; any longer name
+    // is cut so that the text always fits.
+    char shortName[ENTRY_ARGUMENTS_SIZE];
+    strncpy(shortName, name, sizeof shortName - 1);
+    shortName[sizeof shortName - 1] = '\0';
     char text[128];
-    win.wsprintfA(text, "The path of (%s) is too long!", name);
+    win.wsprintfA(text, "The path of (%s) is too long!", shortName);
     ShowAbortMessage(InstallState.progressDialog, text);
     return 0;
 }

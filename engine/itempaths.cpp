@@ -23,7 +23,7 @@ int LookUpSystemFolder(UINT(WINAPI* lookUp)(LPSTR, UINT), const char* name) {
     return 1;
 }
 
-// A relative spec: a sub-directory of the target directory, created one level deep.
+// A relative folder name: a sub-directory of the target directory, created one level deep.
 int MakeSubFolder(const CopyTableEntry& entry) {
     if (!JoinPath(InstallState.targetFolder, PATH_FIELD_SIZE, InstallState.targetDir,
                   entry.targetDirSpec))
@@ -36,17 +36,31 @@ int MakeSubFolder(const CopyTableEntry& entry) {
 }
 
 int ChooseTargetFolder(const CopyTableEntry& entry) {
-    const char* spec = entry.targetDirSpec;
-    if (spec[0] == '\0')
+    const char* folder = entry.targetDirSpec;
+    if (folder[0] == '\0')
         return CopyIfFits(InstallState.targetFolder, PATH_FIELD_SIZE, InstallState.targetDir)
                    ? 1
                    : RefuseLongPath(entry.targetName);
-    if (strcmp(spec, "&WIN") == 0)
+    if (strcmp(folder, "&WIN") == 0)
         return LookUpSystemFolder(win.GetWindowsDirectoryA, entry.targetName);
-    if (strcmp(spec, "&SYS") == 0)
+    if (strcmp(folder, "&SYS") == 0)
         return LookUpSystemFolder(win.GetSystemDirectoryA, entry.targetName);
-    if (spec[1] == ':') return CopyIfFits(InstallState.targetFolder, PATH_FIELD_SIZE, spec);
+    if (folder[1] == ':')
+        return CopyIfFits(InstallState.targetFolder, PATH_FIELD_SIZE, folder)
+                   ? 1
+                   : RefuseLongPath(entry.targetName);
     return MakeSubFolder(entry);
+}
+
+// Moves the installer file forward past an item's stored bytes. The size is unsigned, so the
+// high part of the distance is given (0): a size of 2 GB or more must never turn into a move
+// backwards into the table.
+int SkipStoredBytes(uint32_t storedSize) {
+    LONG high = 0;
+    win.SetLastError(NO_ERROR);
+    DWORD low =
+        win.SetFilePointer(InstallState.installerFile, (LONG)storedSize, &high, FILE_CURRENT);
+    return low != INVALID_SET_FILE_POINTER || win.GetLastError() == NO_ERROR;
 }
 
 // Skip test for an entry without CF_OVERWRITE: an existing target is left untouched and its
@@ -55,9 +69,7 @@ int SkipExistingTarget(const CopyTableEntry& entry, int* skipped) {
     HANDLE test = win.CreateFileA(InstallState.targetPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
     if (test == INVALID_HANDLE_VALUE) return 1;
-    if ((entry.flags & CF_EMBEDDED) &&
-        win.SetFilePointer(InstallState.installerFile, (LONG)entry.storedSize, NULL,
-                           FILE_CURRENT) == INVALID_SET_FILE_POINTER) {
+    if ((entry.flags & CF_EMBEDDED) && !SkipStoredBytes(entry.storedSize)) {
         DWORD code = win.GetLastError();
         win.CloseHandle(test);
         ShowCodeMessage("Due to unknown file error (%#X) during file extraction!", code);
@@ -106,6 +118,8 @@ SourceOutcome OpenExternalSource(const CopyTableEntry& entry) {
     HANDLE file = win.CreateFileA(InstallState.sourcePath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE) {
+        // An earlier entry without CF_EXTERNAL_SOURCE may have left its file here.
+        CloseFile(&InstallState.sourceFile);
         InstallState.sourceFile = file;
         return SOURCE_OPEN;
     }

@@ -73,6 +73,28 @@ TEST_F(EngineItemPaths, ExistingTargetWithoutOverwriteIsPassedOverWithItsStoredB
     EXPECT_EQ(ControlTexts(101), std::vector<std::string>{"NEXT.TXT"});
 }
 
+// Hostile packages: a stored size of 2 GB or more passed over for an existing target must
+// move forward (and then find the package too short), never back into the table; a source
+// opened for an entry that is neither embedded nor external must not stay open.
+TEST_F(EngineItemPaths, HostileSizesAndFlagsNeitherMoveBackNorLeak) {
+    sim::PutFile("C:\\TARGET\\KEEP.TXT", "mine");
+    TestItem keep = EmbeddedItem("KEEP.TXT", "packaged keep", true);
+    keep.entry.storedSize = 0xFFFFFF4C;
+    TestItem next = EmbeddedItem("NEXT.TXT", "next item", true);
+    EXPECT_EQ(RunInstall({keep, next}), 0);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Install program is corrupted!"});
+    EXPECT_EQ(FileText("C:\\TARGET\\NEXT.TXT").find('\0'), std::string::npos);
+    EXPECT_EQ(HeldResources(), "");
+
+    Reboot(DefaultMachine());
+    sim::PutFile("A:\\ODD.DAT", "odd");
+    TestItem odd = ExternalItem("ODD.TXT", "ODD.DAT", "odd");
+    odd.entry.flags = 0;  // a source name, but neither embedded nor external
+    TestItem external = ExternalItem("EXT.TXT", "EXT.DAT", "external");
+    RunInstall({odd, external});
+    EXPECT_EQ(HeldResources(), "");
+}
+
 TEST_F(EngineItemPaths, DisketteMessagesOnlyFromARemovableDriveAndOnlyOnLabelChange) {
     const char* labels[] = {"DISK1", "DISK1", "disk1", "", "disk1", "DISK2"};
     for (UINT driveType : {(UINT)DRIVE_REMOVABLE, (UINT)DRIVE_FIXED}) {
