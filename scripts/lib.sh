@@ -22,10 +22,21 @@ qv_ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once) and builds one preset.
+# Configures and builds one preset. Configuring every time keeps an older build folder in step
+# with targets added since it was made.
 qv_build() {
   local preset=$1
   shift
-  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)" "$@"
+}
+
+# The same, with the compiler's output kept in build/<preset>.log unless the build fails.
+qv_build_quietly() {
+  local preset=$1
+  mkdir -p build
+  if ! qv_build "$@" >"build/$preset.log" 2>&1; then
+    cat "build/$preset.log"
+    return 1
+  fi
 }
