@@ -56,8 +56,12 @@ void Decode(benchmark::State& state, const std::vector<uint8_t>& stream) {
     state.SetBytesProcessed((int64_t)(state.iterations() * produced));
 }
 
-void BM_DecodeLiterals(benchmark::State& state) { Decode(state, LiteralStream(1 << 20)); }
-void BM_DecodeMatches(benchmark::State& state) { Decode(state, MatchStream(1 << 20)); }
+void BM_DecodeLiterals(benchmark::State& state) {
+    Decode(state, LiteralStream(1 << 20));
+}
+void BM_DecodeMatches(benchmark::State& state) {
+    Decode(state, MatchStream(1 << 20));
+}
 BENCHMARK(BM_DecodeLiterals);
 BENCHMARK(BM_DecodeMatches);
 

@@ -5,26 +5,21 @@
 
 // Statically initialised into the image's data, so packageOffset sits right after its marker
 // in the file and the packaging tool can patch it.
+// clang-format off
 InstallStateRecord InstallState = {
-    PACKAGE_OFFSET_MARKER,
-    DEFAULT_PACKAGE_OFFSET,
-    COPY_BUFFER_SIZE,
-    {},      // installerPath
-    nullptr, // instance
-    {},      // sourceDir
-    {},      // targetDir
-    "A",     // sourceDrive
-    "C",     // targetDrive
-    DRIVE_REMOVABLE,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
-    nullptr, nullptr, nullptr,
-    0, 0, 0, 0, 0, 0, 0, 0, 0,
-    {},  // window
-    0,
+    PACKAGE_OFFSET_MARKER, DEFAULT_PACKAGE_OFFSET, COPY_BUFFER_SIZE,
+    // Run inputs: installerPath, instance, sourceDir, targetDir, drives, source drive type
+    {}, nullptr, {}, {}, "A", "C", DRIVE_REMOVABLE,
+    // Memory and files: buffers, table, itemCount, installer, source and output files
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr,
+    // Copy position and progress: current .. bitByte, window, windowPos
+    0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0,
+    // Current item's paths: targetPath, targetFolder, sourcePath, diskLabel, launchResult
     {}, {}, {}, {}, 0,
-    nullptr, 0, 1,
-    {10, 27, 170, 40},
+    // Progress dialog: progressDialog, timerId, firstTick, barRect (dialog units)
+    nullptr, 0, 1, {10, 27, 170, 40},
 };
+// clang-format on
 
 void ResetInstallState(void) {
     // Rebuilt field by field rather than copied from a second initialised record, so that the

@@ -10,10 +10,6 @@
 #include "engine/core/paths.h"
 #include "platform/win32api.h"
 
-// Marks packageOffset in the linked image so that the packaging tool can find and patch it:
-// the 16 marker bytes (15 characters and the NUL) are followed directly by the little-endian offset.
-#define PACKAGE_OFFSET_MARKER "QVPKGOFFSET~3.2"
-const uint32_t PACKAGE_OFFSET_MARKER_SIZE = 16;
 
 const uint32_t COPY_BUFFER_SIZE = 5000;
 const uint32_t SOURCE_DIR_SIZE = 144;

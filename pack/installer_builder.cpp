@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/core/checksum.h"
-#include "engine/installstate.h"
+#include "engine/core/package.h"
 #include "pack/file_io.h"
 #include "pack/installer_reader.h"
 #include "pack/lzss_encoder.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/core/checksum.h"
-#include "engine/installstate.h"
+#include "engine/core/package.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"

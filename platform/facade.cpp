@@ -9,17 +9,17 @@
 namespace {
 
 struct PlannedFault {
-    int callId;       // -1 when the slot is free
-    unsigned nth;     // fires when the call count since the plan reaches this number
-    unsigned counted; // calls seen since the plan was made
+    int callId;        // -1 when the slot is free
+    unsigned nth;      // fires when the call count since the plan reaches this number
+    unsigned counted;  // calls seen since the plan was made
     int persistent;
     DWORD lastError;
 };
 
 const int kMaxFaults = 8;
-PlannedFault plannedFaults[kMaxFaults] = {
-    {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0},
-    {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}};
+PlannedFault plannedFaults[kMaxFaults] = {{-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0},
+                                          {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0},
+                                          {-1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}};
 unsigned callCounts[PLATFORM_CALL_COUNT];
 unsigned faultsFired;
 
@@ -53,20 +53,20 @@ DWORD FailedProfileString(LPSTR buffer, DWORD size) {
     return 0;
 }
 
-#define WIN_API(ret, name, params, args, failed)                            \
-    ret WINAPI Counted_##name params {                                      \
-        DWORD FAULT_ERROR = 0;                                              \
-        if (CallFails(PLATFORM_CALL_##name, &FAULT_ERROR)) {                \
-            PlatformBackend.SetLastError(FAULT_ERROR);                      \
-            return failed;                                                  \
-        }                                                                   \
-        return PlatformBackend.name args;                                   \
+#define WIN_API(ret, name, params, args, failed)             \
+    ret WINAPI Counted_##name params {                       \
+        DWORD FAULT_ERROR = 0;                               \
+        if (CallFails(PLATFORM_CALL_##name, &FAULT_ERROR)) { \
+            PlatformBackend.SetLastError(FAULT_ERROR);       \
+            return failed;                                   \
+        }                                                    \
+        return PlatformBackend.name args;                    \
     }
-#define WIN_API_VOID(name, params, args)                                    \
-    void WINAPI Counted_##name params {                                     \
-        DWORD ignored = 0;                                                  \
-        CallFails(PLATFORM_CALL_##name, &ignored);                          \
-        PlatformBackend.name args;                                          \
+#define WIN_API_VOID(name, params, args)           \
+    void WINAPI Counted_##name params {            \
+        DWORD ignored = 0;                         \
+        CallFails(PLATFORM_CALL_##name, &ignored); \
+        PlatformBackend.name args;                 \
     }
 #include "platform/win32api_list.h"
 #undef WIN_API
@@ -92,8 +92,7 @@ constexpr Win32Api countingTable = {
 // Address of the entry for a call id inside `win`, in the order of the list.
 PlatformFunction* EntrySlot(int callId) {
     PlatformFunction* slots[PLATFORM_CALL_COUNT] = {
-#define WIN_API(ret, name, params, args, failed) \
-    reinterpret_cast<PlatformFunction*>(&win.name),
+#define WIN_API(ret, name, params, args, failed) reinterpret_cast<PlatformFunction*>(&win.name),
 #define WIN_API_VOID(name, params, args) reinterpret_cast<PlatformFunction*>(&win.name),
 #include "platform/win32api_list.h"
 #undef WIN_API
@@ -139,7 +138,9 @@ unsigned PlatformCallCount(const char* name) {
     return id < 0 ? 0 : callCounts[id];
 }
 
-unsigned PlatformFaultsFired(void) { return faultsFired; }
+unsigned PlatformFaultsFired(void) {
+    return faultsFired;
+}
 
 void RestorePlatformCalls(void) {
     win = countingTable;

@@ -21,7 +21,7 @@
 
 struct Win32Api {
 #define WIN_API(ret, name, params, args, failed) ret(WINAPI* name) params;
-#define WIN_API_VOID(name, params, args) void(WINAPI* name) params;
+#define WIN_API_VOID(name, params, args) void(WINAPI * name) params;
 #include "platform/win32api_list.h"
 #undef WIN_API
 #undef WIN_API_VOID

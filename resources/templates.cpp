@@ -10,7 +10,9 @@
     const DialogControlTemplate name##_controls[] = {
 #define DIALOG_CONTROL(id, cls, text, x, y, w, h, style) \
     {id, cls, text, x, y, w, h, (DWORD)(WS_CHILD | WS_VISIBLE | (style))},
-#define DIALOG_END(name) };
+#define DIALOG_END(name) \
+    }                    \
+    ;
 namespace {
 #include "resources/dialogs.def"
 }
@@ -21,9 +23,29 @@ namespace {
 
 #define COUNT_OF(a) (int)(sizeof(a) / sizeof((a)[0]))
 #define DIALOG_BEGIN(name, caption, x, y, w, h, style) \
-    {#name, caption, x, y, w, h, (DWORD)(style), 0, nullptr, name##_controls, COUNT_OF(name##_controls)},
+    {#name,                                            \
+     caption,                                          \
+     x,                                                \
+     y,                                                \
+     w,                                                \
+     h,                                                \
+     (DWORD)(style),                                   \
+     0,                                                \
+     nullptr,                                          \
+     name##_controls,                                  \
+     COUNT_OF(name##_controls)},
 #define DIALOG_BEGIN_FONT(name, caption, x, y, w, h, style, points, face) \
-    {#name, caption, x, y, w, h, (DWORD)(style), points, face, name##_controls, COUNT_OF(name##_controls)},
+    {#name,                                                               \
+     caption,                                                             \
+     x,                                                                   \
+     y,                                                                   \
+     w,                                                                   \
+     h,                                                                   \
+     (DWORD)(style),                                                      \
+     points,                                                              \
+     face,                                                                \
+     name##_controls,                                                     \
+     COUNT_OF(name##_controls)},
 #define DIALOG_CONTROL(id, cls, text, x, y, w, h, style)
 #define DIALOG_END(name)
 namespace {
@@ -54,7 +76,8 @@ const RawResource* FindRawResource(const char* name, const char* type) {
         {"COMPFILES", "BINARY", qvPlaceholderPackage, qvPlaceholderPackageSize},
     };
     for (const RawResource& resource : resources)
-        if (EqualIgnoringAsciiCase(resource.name, name) && EqualIgnoringAsciiCase(resource.type, type))
+        if (EqualIgnoringAsciiCase(resource.name, name) &&
+            EqualIgnoringAsciiCase(resource.type, type))
             return &resource;
     return nullptr;
 }

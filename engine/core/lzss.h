@@ -12,7 +12,7 @@ const uint32_t LZSS_RING_SIZE = 4096;
 const uint32_t LZSS_RING_MASK = LZSS_RING_SIZE - 1;
 const uint32_t LZSS_START_POSITION = 1;  // ring position of every item's first byte
 const uint32_t LZSS_MIN_MATCH = 2;
-const uint32_t LZSS_MAX_MATCH = 17;      // the most one token can produce
+const uint32_t LZSS_MAX_MATCH = 17;  // the most one token can produce
 const uint32_t LZSS_POSITION_BITS = 12;
 const uint32_t LZSS_COUNT_BITS = 4;
 

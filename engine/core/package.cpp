@@ -4,7 +4,9 @@
 
 #include <string.h>
 
-uint16_t ReadLE16(const uint8_t* bytes) { return (uint16_t)(bytes[0] | (bytes[1] << 8)); }
+uint16_t ReadLE16(const uint8_t* bytes) {
+    return (uint16_t)(bytes[0] | (bytes[1] << 8));
+}
 
 uint32_t ReadLE32(const uint8_t* bytes) {
     return (uint32_t)bytes[0] | ((uint32_t)bytes[1] << 8) | ((uint32_t)bytes[2] << 16) |

@@ -39,6 +39,12 @@ const uint32_t COPY_ENTRY_SIZE = 182;
 const uint32_t ITEM_COUNT_SIZE = 2;
 const uint32_t TRAILER_SIZE = 4;
 
+// Marks InstallState.packageOffset in the linked installer image so that the packaging tool
+// can find and patch it: the 16 marker bytes (15 characters and the NUL) are followed directly
+// by the little-endian offset.
+#define PACKAGE_OFFSET_MARKER "QVPKGOFFSET~3.2"
+const uint32_t PACKAGE_OFFSET_MARKER_SIZE = 16;
+
 // Flag bits of CopyTableEntry.flags.
 enum : uint16_t {
     CF_EXTERNAL_SOURCE = 0x0001,      // data from the separate file sourceName in the start dir

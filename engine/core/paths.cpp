@@ -22,9 +22,13 @@ int CopyIfFits(char* out, size_t outSize, const char* text) {
     return 1;
 }
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
+char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+}
 
 int EqualIgnoringAsciiCase(const char* a, const char* b) {
     for (;; a++, b++) {

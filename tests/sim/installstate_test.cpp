@@ -34,8 +34,9 @@ TEST(InstallState, StartsWithItsProgramStartValues) {
 
 TEST(InstallState, PackageOffsetFollowsItsMarker) {
     ResetInstallState();
-    EXPECT_EQ(memcmp(InstallState.packageOffsetMarker, PACKAGE_OFFSET_MARKER,
-                     PACKAGE_OFFSET_MARKER_SIZE), 0);
+    EXPECT_EQ(
+        memcmp(InstallState.packageOffsetMarker, PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE),
+        0);
     EXPECT_EQ(offsetof(InstallStateRecord, packageOffset) -
                   offsetof(InstallStateRecord, packageOffsetMarker),
               (size_t)PACKAGE_OFFSET_MARKER_SIZE);

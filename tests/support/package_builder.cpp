@@ -43,8 +43,8 @@ std::string EncodeLiteralsOnly(const std::string& content) {
     return out;
 }
 
-TestItem EmbeddedItem(const std::string& targetName, const std::string& content,
-                      bool compressed, uint16_t extraFlags) {
+TestItem EmbeddedItem(const std::string& targetName, const std::string& content, bool compressed,
+                      uint16_t extraFlags) {
     TestItem item;
     item.stored = compressed ? EncodeLiteralsOnly(content) : content;
     uint16_t flags = (uint16_t)(CF_EMBEDDED | (compressed ? CF_COMPRESSED : 0) | extraFlags);

@@ -19,8 +19,8 @@ CopyTableEntry MakeEntry(uint16_t flags, const std::string& targetName,
                          const std::string& sourceName, uint32_t storedSize);
 
 // An embedded item whose data is `content`, LZSS-encoded as literals when `compressed`.
-TestItem EmbeddedItem(const std::string& targetName, const std::string& content,
-                      bool compressed, uint16_t extraFlags = 0);
+TestItem EmbeddedItem(const std::string& targetName, const std::string& content, bool compressed,
+                      uint16_t extraFlags = 0);
 
 // Every byte as a literal token, then the end marker.
 std::string EncodeLiteralsOnly(const std::string& content);

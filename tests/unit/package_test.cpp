@@ -73,9 +73,12 @@ TEST(CopyTableEntry, FieldsWithoutTerminatorAreCutAtTheirLastByte) {
         size_t width;
         const char* (*field)(const CopyTableEntry&);
     } cases[] = {
-        {ENTRY_SOURCE_NAME, 20, [](const CopyTableEntry& e) -> const char* { return e.sourceName; }},
-        {ENTRY_TARGET_NAME, 20, [](const CopyTableEntry& e) -> const char* { return e.targetName; }},
-        {ENTRY_TARGET_DIR_SPEC, 20, [](const CopyTableEntry& e) -> const char* { return e.targetDirSpec; }},
+        {ENTRY_SOURCE_NAME, 20,
+         [](const CopyTableEntry& e) -> const char* { return e.sourceName; }},
+        {ENTRY_TARGET_NAME, 20,
+         [](const CopyTableEntry& e) -> const char* { return e.targetName; }},
+        {ENTRY_TARGET_DIR_SPEC, 20,
+         [](const CopyTableEntry& e) -> const char* { return e.targetDirSpec; }},
         {ENTRY_DISK_LABEL, 20, [](const CopyTableEntry& e) -> const char* { return e.diskLabel; }},
         {ENTRY_ARGUMENTS, 80, [](const CopyTableEntry& e) -> const char* { return e.arguments; }},
     };
@@ -118,17 +121,16 @@ TEST(DosDateTime, RejectsValuesThatAreNoCalendarDate) {
         uint16_t date, time;
         int valid;
     } cases[] = {
-        {0x2B4B, 0x8D46, 1},
-        {0x2B40, 0x8D46, 0},  // day 0
-        {0x2A0B, 0x8D46, 0},  // month 0
-        {0x2BAB, 0x8D46, 0},  // month 13
-        {0x285E, 0x0000, 0},  // 2000-02-30 (leap year: 29 is fine, 30 is not)
-        {0x283D, 0x0000, 1},  // 2000-01-29
-        {0x285D, 0x0000, 1},  // 2000-02-29
-        {0x2A5D, 0x0000, 0},  // 2001-02-29
-        {0x2B4B, 0xC000, 0},  // hour 24
-        {0x2B4B, 0x0780, 0},  // minute 60
-        {0x2B4B, 0x001E, 0},  // seconds field 30
+        {0x2B4B, 0x8D46, 1}, {0x2B40, 0x8D46, 0},  // day 0
+        {0x2A0B, 0x8D46, 0},                       // month 0
+        {0x2BAB, 0x8D46, 0},                       // month 13
+        {0x285E, 0x0000, 0},                       // 2000-02-30 (leap year: 29 is fine, 30 is not)
+        {0x283D, 0x0000, 1},                       // 2000-01-29
+        {0x285D, 0x0000, 1},                       // 2000-02-29
+        {0x2A5D, 0x0000, 0},                       // 2001-02-29
+        {0x2B4B, 0xC000, 0},                       // hour 24
+        {0x2B4B, 0x0780, 0},                       // minute 60
+        {0x2B4B, 0x001E, 0},                       // seconds field 30
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsValidDosDateTime(c.date, c.time), c.valid)
