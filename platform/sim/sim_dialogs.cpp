@@ -329,11 +329,32 @@ BOOL WINAPI Sim_KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
     return FALSE;
 }
 
+namespace {
+
+// A box the script did not answer gets OK. When that same box comes back more than this many
+// times in a row, the user is taken to have given up: the run records "stuck" and answers
+// Cancel, so an unscripted retry prompt cannot loop for ever.
+const int kDefaultAnswerRepeats = 100;
+
+int DefaultAnswer(const std::string& caption, const std::string& text, UINT uType) {
+    Machine& m = M();
+    std::string box = caption + '\n' + text;
+    m.repeatedDefaultBoxes = box == m.lastDefaultBox ? m.repeatedDefaultBoxes + 1 : 1;
+    m.lastDefaultBox = box;
+    if (m.repeatedDefaultBoxes <= kDefaultAnswerRepeats || (uType & 0xF) == MB_OK) return IDOK;
+    if (m.repeatedDefaultBoxes == kDefaultAnswerRepeats + 1)
+        Record("stuck",
+               {F("dialog", "messagebox"), F("reason", "repeated message box"), F("text", text)});
+    return IDCANCEL;
+}
+
+}  // namespace
+
 int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     if (hWnd && !FindWindowByHandle(hWnd)) return SetError(ERROR_INVALID_WINDOW_HANDLE), 0;
     std::string text = lpText ? lpText : "";
     Machine& m = M();
-    int answer = IDOK;
+    int answer = 0;
     std::function<void()> effect;
     int64_t delay = 0;
     if (m.nextAnswer < m.answers.size()) {
@@ -343,8 +364,10 @@ int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uTyp
             effect = next.effect;
             delay = next.delayMs;
             m.nextAnswer++;
+            m.repeatedDefaultBoxes = 0;
         }
     }
+    if (answer == 0) answer = DefaultAnswer(lpCaption ? lpCaption : "Error", text, uType);
     Record("messagebox",
            {F("owner", WindowName(hWnd)), F("caption", lpCaption ? lpCaption : "Error"),
             F("text", text), N("style", uType), N("answer", answer)});

@@ -242,6 +242,9 @@ struct Machine {
     size_t nextAction = 0;
     std::vector<MessageBoxAnswer> answers;
     size_t nextAnswer = 0;
+    // The same box answered by default again and again (a retry prompt nobody scripted).
+    std::string lastDefaultBox;
+    int repeatedDefaultBoxes = 0;
 
     std::map<uintptr_t, GdiObject> gdiObjects;
     std::map<uintptr_t, DeviceContext> dcs;

@@ -3,6 +3,7 @@
 // Destroy, stuck dialogs, nested modal loops, scripted message-box answers, and geometry.
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,25 @@ TEST_F(SimDialogs, AMessageBoxThatTakesTimeDelaysTheTimerOnce) {
     EXPECT_EQ(Run("PROGRESSDLG"), 3);
     // The tick due at 200 fell due inside the box: it fires once, when the box is gone.
     EXPECT_EQ(Joined(probe_.log), "init\ntimer 7 @100\ntimer 7 @550\ntimer 7 @650\ndestroy\n");
+}
+
+}  // namespace
+
+namespace {
+
+class SimDefaultAnswers : public SimTest {};
+
+TEST_F(SimDefaultAnswers, AnUnscriptedRetryPromptGivesUpAfterAHundredRepeats) {
+    std::vector<int> answers;
+    for (int i = 0; i < 102; i++)
+        answers.push_back(win.MessageBoxA(NULL, "Insert the disk", "Error locating file: X",
+                                          MB_OKCANCEL | MB_ICONWARNING));
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), IDOK), 100);
+    EXPECT_EQ(answers[100], IDCANCEL);
+    EXPECT_EQ(answers[101], IDCANCEL);
+    EXPECT_EQ(sim::EventsOf("stuck").size(), 1u);
+    // A plain OK box has nothing else to answer.
+    for (int i = 0; i < 102; i++) ASSERT_EQ(win.MessageBoxA(NULL, "Note", "Caption", MB_OK), IDOK);
 }
 
 }  // namespace
