@@ -4,7 +4,7 @@
 QV_PACKAGES=(
   cmake make g++ libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64 xvfb xauth
+  wine64
   python3-pefile libtomlplusplus-dev
 )
 
