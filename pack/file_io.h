@@ -1,5 +1,6 @@
-// Host file access for the packaging tool: whole files in and out, folders, and file times.
-// Errors are PackError naming the path and the system's reason.
+// Host file access for the packaging tool: whole files in and out, folders, file facts and
+// times, and the few path operations that differ between Windows and the host. Errors are
+// PackError naming the path and the system's reason.
 #pragma once
 
 #include <stdint.h>
@@ -10,8 +11,8 @@
 #include "engine/core/package.h"
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
-// Writes through a temporary file beside `path`, then renames it, so that a failed write
-// never leaves a partial file under the final name.
+// Writes through a temporary file beside `path`, then renames it over `path`, so that a
+// failed write never leaves a partial file under the final name.
 void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size);
 inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
     WriteFileBytes(path, data.data(), data.size());
@@ -20,3 +21,15 @@ inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& 
 void MakeDirectories(const std::string& path);
 // Sets the last-modification time to the calendar time `when`, taken as UTC.
 void SetFileTimeUtc(const std::string& path, const DosDateTime& when);
+
+struct FileFacts {
+    uint64_t size = 0;
+    DosDateTime modified{};  // last modification, UTC calendar time in whole seconds
+};
+// False when `path` does not name a regular file (missing, a folder, unreadable).
+bool ReadFileFacts(const std::string& path, FileFacts* facts);
+
+// The folder part of `path` ("." when it has none; a root stays a root).
+std::string FolderOf(const std::string& path);
+// `path` taken relative to `folder`, unless it is absolute (on Windows also "C:..." and "\...").
+std::string ResolvePath(const std::string& folder, const std::string& path);

@@ -3,9 +3,8 @@
 // names) and the flag invariants live in manifest_rules.cpp.
 #include "pack/manifest.h"
 
+#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <time.h>
 
 #include <fstream>
 #include <map>
@@ -13,6 +12,7 @@
 #include <sstream>
 #include <toml++/toml.h>
 
+#include "pack/file_io.h"
 #include "pack/flags.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
@@ -92,13 +92,12 @@ class ItemParser {
         if (!node) return;
         std::optional<std::string> path = node->value<std::string>();
         if (!path || path->empty()) Fail(*node, "'source' must be a non-empty path");
-        item_.sourcePath = (*path)[0] == '/' ? *path : context_.baseDir + "/" + *path;
-        struct stat st;
-        if (stat(item_.sourcePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        item_.sourcePath = ResolvePath(context_.baseDir, *path);
+        FileFacts facts;
+        if (!ReadFileFacts(item_.sourcePath, &facts))
             Fail(*node, "source file '" + *path + "' not found or not a regular file");
-        }
-        item_.sourceSize = (uint64_t)st.st_size;
-        sourceTime_ = st.st_mtime;
+        item_.sourceSize = facts.size;
+        sourceTime_ = facts.modified;
     }
 
     void ParsePackedName() {
@@ -183,7 +182,7 @@ class ItemParser {
     const toml::table& table_;
     const ItemContext& context_;
     ManifestItem item_;
-    time_t sourceTime_ = 0;
+    DosDateTime sourceTime_{};  // the source file's modification time, UTC
 };
 
 void ItemParser::SetDate(const DosDateTime& when, const toml::node& node, const char* what) {
@@ -210,10 +209,8 @@ void ItemParser::ParseDate() {
             item_.entry.fileDate = 0x21;  // 1980-01-01 00:00:00 for a program-only entry
             return;
         }
-        struct tm utc;
-        gmtime_r(&sourceTime_, &utc);
-        DosDateTime when{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-                         utc.tm_hour,        utc.tm_min,     utc.tm_sec & ~1};
+        DosDateTime when = sourceTime_;
+        when.second &= ~1;
         SetDate(when, node ? *node : table_, "the source file's date");
         return;
     }
@@ -291,7 +288,5 @@ std::vector<ManifestItem> LoadManifest(const std::string& path) {
     if (!in) throw PackError("cannot read manifest " + path);
     std::stringstream text;
     text << in.rdbuf();
-    size_t slash = path.rfind('/');
-    std::string baseDir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    return ParseManifest(text.str(), path, baseDir);
+    return ParseManifest(text.str(), path, FolderOf(path));
 }
