@@ -114,6 +114,20 @@ DWORD OpenExistingFile(const Resolved& r, DWORD access, DWORD share, DWORD dispo
 
 using namespace sim::detail;
 
+// A new handle on the resolved file, with its own position at the start.
+static uintptr_t RegisterOpenFile(const Resolved& r, DWORD access, DWORD share, bool otherProcess) {
+    uintptr_t handle = NewHandle();
+    OpenFile& open = M().files[handle];
+    open.simPath = r.simPath;
+    open.key = r.key;
+    open.hostPath = r.hostPath;
+    open.drive = r.path.drive;
+    open.access = access;
+    open.share = share;
+    open.otherProcess = otherProcess;
+    return handle;
+}
+
 HANDLE WINAPI Sim_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
@@ -140,14 +154,7 @@ HANDLE WINAPI Sim_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dw
         if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
             lastError = ERROR_ALREADY_EXISTS;
     }
-    uintptr_t handle = NewHandle();
-    OpenFile& open = M().files[handle];
-    open.simPath = r.simPath;
-    open.key = r.key;
-    open.hostPath = r.hostPath;
-    open.drive = r.path.drive;
-    open.access = dwDesiredAccess;
-    open.share = dwShareMode;
+    uintptr_t handle = RegisterOpenFile(r, dwDesiredAccess, dwShareMode, false);
     Record("open", {F("path", r.simPath), N("access", dwDesiredAccess), N("share", dwShareMode),
                     N("disposition", dwCreationDisposition), N("handle", (long long)handle)});
     SetError(lastError);
@@ -306,15 +313,7 @@ int OpenAsOtherProcess(const std::string& path, DWORD access, DWORD shareMode) {
     DWORD error = 0;
     if (!ResolvePath(path.c_str(), &r, &error) || !r.exists || r.isDirectory) return -1;
     if (ShareConflict(r.key, access, shareMode)) return -1;
-    uintptr_t handle = NewHandle();
-    OpenFile& open = M().files[handle];
-    open.simPath = r.simPath;
-    open.key = r.key;
-    open.hostPath = r.hostPath;
-    open.drive = r.path.drive;
-    open.access = access;
-    open.share = shareMode;
-    open.otherProcess = true;
+    uintptr_t handle = RegisterOpenFile(r, access, shareMode, true);
     int token = M().nextOtherToken++;
     M().otherProcessTokens[token] = handle;
     return token;

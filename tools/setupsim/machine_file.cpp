@@ -152,8 +152,6 @@ MachineFile ReadMachineFile(const std::string& path) {
     return machine;
 }
 
-namespace {
-
 std::string ReadHostFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
@@ -161,6 +159,8 @@ std::string ReadHostFile(const std::string& path) {
     bytes << in.rdbuf();
     return bytes.str();
 }
+
+namespace {
 
 void PutPresentFiles(const MachineFile& machine) {
     for (const MachineFile::PresentFile& file : machine.files)

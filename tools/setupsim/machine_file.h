@@ -46,6 +46,9 @@ MachineFile DefaultMachine();
 // name and line on anything it cannot take.
 MachineFile ReadMachineFile(const std::string& path);
 
+// The bytes of a file on the host; throws std::runtime_error when it cannot be read.
+std::string ReadHostFile(const std::string& path);
+
 // Boots the simulated Windows with this machine under `root` and puts its registry, WIN.INI,
 // windows, launch results and files in place.
 void BootMachine(const MachineFile& machine, const std::string& root);

@@ -9,9 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -71,14 +69,6 @@ Options ParseArguments(int argc, char** argv) {
     return options;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // The offset the installer image would load with: the value right after its marker.
 uint32_t PackageOffsetOf(const std::string& image, long long given) {
     if (given >= 0) return (uint32_t)given;
@@ -104,7 +94,7 @@ void ClearDriveFolders(const std::string& root) {
 }
 
 int Preview(const Options& options) {
-    std::string image = ReadFileBytes(options.installer);
+    std::string image = ReadHostFile(options.installer);
     uint32_t packageOffset = PackageOffsetOf(image, options.packageOffset);
     MachineFile machine =
         options.machine.empty() ? DefaultMachine() : ReadMachineFile(options.machine);
