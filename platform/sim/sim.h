@@ -53,6 +53,10 @@ struct MachineConfig {
     int utcOffsetMinutes = 0;                  // local time = UTC + offset
     int screenWidth = 1024;
     int screenHeight = 768;
+    // How long (virtual ms) a program started by WinExec keeps running. Meanwhile its file is
+    // in use, and deleting it fails with ERROR_ACCESS_DENIED, as for a running program on
+    // Windows. 0: programs end at once.
+    int programRunMs = 0;
     // Boot creates the Windows and system directories (and the current directory) when their
     // drives are mapped.
     bool createSystemDirs = true;

@@ -213,6 +213,7 @@ struct Machine {
     std::map<std::string, std::map<std::string, std::string>> aliases;
     std::map<uintptr_t, OpenFile> files;  // CreateFileA handles and other-process tokens
     std::map<int, uintptr_t> otherProcessTokens;
+    std::map<std::string, uint64_t> runningPrograms;  // file key -> virtual ms it ends at
     int nextOtherToken = 1;
     std::map<char, int64_t> capacityLeft;  // per drive letter, -1 unlimited
     std::vector<std::string> touched;

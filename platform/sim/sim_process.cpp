@@ -132,6 +132,14 @@ UINT WINAPI Sim_GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
     return CopyOrNeed(M().config.systemDir, lpBuffer, uSize);
 }
 
+// A started program holds its file until it ends, programRunMs later.
+static void NoteProgramRunning(const std::string& program) {
+    Resolved r;
+    DWORD error = 0;
+    if (M().config.programRunMs <= 0 || !ResolvePath(program.c_str(), &r, &error)) return;
+    M().runningPrograms[r.key] = M().now + (uint64_t)M().config.programRunMs;
+}
+
 UINT WINAPI Sim_WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
     std::string line = lpCmdLine ? lpCmdLine : "";
     std::string program;
@@ -151,6 +159,7 @@ UINT WINAPI Sim_WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
             if (!candidate.empty() && ConfiguredResult(candidate, &result)) break;
     }
     if (result < 32) SetError(result);
+    if (result >= 32 && !program.empty()) NoteProgramRunning(program);
     Record("launch", {F("command", line), N("show", uCmdShow), F("cwd", M().currentDir),
                       F("program", program), N("result", result)});
     return result;

@@ -207,6 +207,20 @@ TEST_F(SimSystem, WinExecFindsTheProgramAndRecordsTheLaunch) {
     }
 }
 
+// A started program holds its file while it runs: deleting it fails until it has ended.
+TEST_F(SimSystem, ARunningProgramsFileCannotBeDeletedUntilItEnds) {
+    sim::MachineConfig config = DefaultMachine();
+    config.programRunMs = 1000;
+    Reboot(config);
+    sim::PutFile("C:\\QV\\CONVERT.EXE", "MZ");
+    ASSERT_EQ(win.WinExec("C:\\QV\\CONVERT.EXE", SW_SHOWNORMAL), 33u);
+    EXPECT_FALSE(win.DeleteFileA("C:\\QV\\CONVERT.EXE"));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    sim::AnswerMessageBoxAfter(IDOK, 1000);  // the user reads a box for a second
+    win.MessageBoxA(NULL, "wait", "Note", MB_OK);
+    EXPECT_TRUE(win.DeleteFileA("C:\\QV\\CONVERT.EXE"));
+}
+
 TEST_F(SimSystem, SystemTimeValidationAndLocalTime) {
     struct Case {
         WORD year, month, day, hour, minute, second, ms;

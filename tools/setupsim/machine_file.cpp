@@ -3,6 +3,7 @@
 //   start_dir = "A:\\"                installer's current directory at start
 //   installer = "A:\\SETUP.EXE"       where the installer file lies
 //   windows_dir, system_dir, utc_offset_minutes, screen = [1024, 768]
+//   program_runs_ms = 2000          how long a started program runs and holds its file
 //   running_windows = ["QVMain"]
 //   [[drive]] letter, type ("removable" | "fixed" | "remote" | "cdrom" | "ramdisk" | "none"
 //             or a number), free_kb or sectors_per_cluster/bytes_per_sector/free_clusters/
@@ -85,6 +86,7 @@ void ReadTopLevel(const std::string& file, const toml::table& root, MachineFile&
     config.windowsDir = root["windows_dir"].value_or(config.windowsDir);
     config.systemDir = root["system_dir"].value_or(config.systemDir);
     config.utcOffsetMinutes = root["utc_offset_minutes"].value_or(config.utcOffsetMinutes);
+    config.programRunMs = root["program_runs_ms"].value_or(config.programRunMs);
     if (const toml::array* screen = root["screen"].as_array()) {
         if (screen->size() != 2) FailAt(file, *screen, "screen is [width, height]");
         config.screenWidth = (*screen)[0].value_or(config.screenWidth);
@@ -109,6 +111,9 @@ MachineFile DefaultMachine() {
     c.letter = 'C';
     c.type = DRIVE_FIXED;
     machine.config.drives = {a, c};
+    // A started program runs a while, as on a real machine, so its file is still in use when
+    // the installer tries to delete it right after the start.
+    machine.config.programRunMs = 2000;
     machine.registry.push_back(
         {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files"});
     return machine;
