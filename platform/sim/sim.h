@@ -54,8 +54,9 @@ struct MachineConfig {
     int screenWidth = 1024;
     int screenHeight = 768;
     // How long (virtual ms) a program started by WinExec keeps running. Meanwhile its file is
-    // in use, and deleting it fails with ERROR_ACCESS_DENIED, as for a running program on
-    // Windows. 0: programs end at once.
+    // in use, as for a running program on Windows: deleting it fails with ERROR_ACCESS_DENIED,
+    // opening it for writing (or truncating it) with ERROR_SHARING_VIOLATION; reading works.
+    // 0: programs end at once.
     int programRunMs = 0;
     // Boot creates the Windows and system directories (and the current directory) when their
     // drives are mapped.

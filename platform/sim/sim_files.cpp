@@ -96,6 +96,8 @@ DWORD OpenExistingFile(const Resolved& r, DWORD access, DWORD share, DWORD dispo
     if ((Writes(access) || truncates) && r.drive->writeProtected) return kErrorWriteProtect;
     if ((Writes(access) || truncates) && (meta.attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
+    // The image of a running program is open for reading and sharing reads only.
+    if ((Writes(access) || truncates) && ProgramRunning(r.key)) return ERROR_SHARING_VIOLATION;
     if (ShareConflict(r.key, access, share)) return ERROR_SHARING_VIOLATION;
     if (truncates) {
         if (!ResizeHostFile(r.hostPath, 0)) return ERROR_ACCESS_DENIED;

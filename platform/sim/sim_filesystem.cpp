@@ -102,9 +102,7 @@ BOOL WINAPI Sim_DeleteFileA(LPCSTR lpFileName) {
     if (MetaFor(r).attributes & FILE_ATTRIBUTE_READONLY)
         return SetError(ERROR_ACCESS_DENIED), FALSE;
     if (HeldWithoutDeleteSharing(r.key)) return SetError(ERROR_SHARING_VIOLATION), FALSE;
-    auto running = M().runningPrograms.find(r.key);
-    if (running != M().runningPrograms.end() && M().now < running->second)
-        return SetError(ERROR_ACCESS_DENIED), FALSE;
+    if (ProgramRunning(r.key)) return SetError(ERROR_ACCESS_DENIED), FALSE;
     std::error_code ec;
     if (!fs::remove(r.hostPath, ec)) return SetError(ERROR_ACCESS_DENIED), FALSE;
     M().meta.erase(r.key);

@@ -103,6 +103,8 @@ uint64_t FileTimeToU64(const FILETIME& t);
 FILETIME U64ToFileTime(uint64_t v);
 void NoteTouched(const std::string& simPath);
 int CreateHostDirectories(const Resolved& r);  // every missing level, aliases registered
+// A program started by WinExec that has not ended yet holds the file with this key.
+bool ProgramRunning(const std::string& key);
 
 // ---------------------------------------------------------------------------------------
 // Memory

@@ -90,6 +90,12 @@ bool ConfiguredResult(const std::string& program, UINT* result) {
 }
 
 }  // namespace
+
+bool ProgramRunning(const std::string& key) {
+    auto running = M().runningPrograms.find(key);
+    return running != M().runningPrograms.end() && M().now < running->second;
+}
+
 }  // namespace detail
 }  // namespace sim
 

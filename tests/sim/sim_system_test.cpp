@@ -221,6 +221,35 @@ TEST_F(SimSystem, ARunningProgramsFileCannotBeDeletedUntilItEnds) {
     EXPECT_TRUE(win.DeleteFileA("C:\\QV\\CONVERT.EXE"));
 }
 
+// The running program's image may be read, but not written or cut, until it ends.
+TEST_F(SimSystem, ARunningProgramsFileOpensForReadingOnly) {
+    struct Case {
+        DWORD access, disposition;
+        DWORD whileRunning;  // last error; 0: opens
+    } cases[] = {
+        {GENERIC_READ, OPEN_EXISTING, 0},
+        {GENERIC_WRITE, OPEN_EXISTING, ERROR_SHARING_VIOLATION},
+        {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, ERROR_SHARING_VIOLATION},
+        {GENERIC_READ, CREATE_ALWAYS, ERROR_SHARING_VIOLATION},
+    };
+    for (int64_t runMs : {0, 1000}) {
+        for (const Case& c : cases) {
+            sim::MachineConfig config = DefaultMachine();
+            config.programRunMs = (int)runMs;
+            Reboot(config);
+            sim::PutFile("C:\\QV\\CONVERT.EXE", "MZ");
+            ASSERT_EQ(win.WinExec("C:\\QV\\CONVERT.EXE", SW_SHOWNORMAL), 33u);
+            HANDLE file = win.CreateFileA("C:\\QV\\CONVERT.EXE", c.access, FILE_SHARE_READ, nullptr,
+                                          c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD expected = runMs ? c.whileRunning : 0;
+            EXPECT_EQ(file == INVALID_HANDLE_VALUE ? win.GetLastError() : 0, expected)
+                << runMs << " " << c.access << " " << c.disposition;
+            if (file != INVALID_HANDLE_VALUE) win.CloseHandle(file);
+        }
+    }
+    ExpectNothingHeld();
+}
+
 TEST_F(SimSystem, SystemTimeValidationAndLocalTime) {
     struct Case {
         WORD year, month, day, hour, minute, second, ms;
