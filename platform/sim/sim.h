@@ -34,10 +34,10 @@ struct DriveConfig {
     DWORD freeClusters = 0x00200000;  // 8 GiB with the defaults above
     DWORD totalClusters = 0x00400000;
     // Bytes that can still be written to the drive (-1: unlimited). When they run out a
-    // WriteFile writes fewer bytes than asked and succeeds, or, with fullIsError, fails with
-    // ERROR_DISK_FULL.
+    // WriteFile fails with ERROR_DISK_FULL and writes nothing, as on Windows NT; with
+    // fullIsError false it writes what fits and succeeds with the shorter count instead.
     int64_t writeCapacity = -1;
-    bool fullIsError = false;
+    bool fullIsError = true;
     // A write-protected medium: opens for writing, creation, deletion and attribute changes
     // fail with ERROR_WRITE_PROTECT (19).
     bool writeProtected = false;

@@ -235,6 +235,7 @@ TEST_F(SimData, ShortWritesAndAFullDisk) {
     // Overwriting bytes that exist uses no capacity.
     sim::MachineConfig config = DefaultMachine();
     DriveOf(config, 'C').writeCapacity = 2;
+    DriveOf(config, 'C').fullIsError = false;
     Reboot(config);
     sim::PutFile("C:\\OLD.BIN", "abcdef");
     HANDLE file = Open("C:\\OLD.BIN", GENERIC_WRITE, 0, OPEN_EXISTING);

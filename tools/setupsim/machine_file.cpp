@@ -7,7 +7,8 @@
 //   running_windows = ["QVMain"]
 //   [[drive]] letter, type ("removable" | "fixed" | "remote" | "cdrom" | "ramdisk" | "none"
 //             or a number), free_kb or sectors_per_cluster/bytes_per_sector/free_clusters/
-//             total_clusters, capacity (bytes writable), full_is_error, host_dir
+//             total_clusters, capacity (bytes writable), full_is_error (default true: a
+//             write beyond the capacity fails; false: it is cut short), host_dir
 //   [[registry]] key, name, value, deny_full_access
 //   [[winini]] section, key, value
 //   [[file]] path, content | from, attributes          [[folder]] from, to
@@ -60,7 +61,7 @@ sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
         if (drive.totalClusters < drive.freeClusters) drive.totalClusters = drive.freeClusters;
     }
     drive.writeCapacity = table["capacity"].value_or((int64_t)-1);
-    drive.fullIsError = table["full_is_error"].value_or(false);
+    drive.fullIsError = table["full_is_error"].value_or(drive.fullIsError);
     return drive;
 }
 
