@@ -9,6 +9,9 @@
 //
 // Time is virtual: the clock moves only when a timer fires or a scripted action waits for a
 // later time. Modal loops (DialogBoxParamA, MessageBoxA) run inside the simulation.
+// DialogBoxParamA returns EndDialog's result (EndDialog inside WM_DESTROY of a running dialog
+// still counts), 0 for a dialog destroyed without it (a Destroy action, a stuck dialog) and
+// for an owner that is no window (ERROR_INVALID_WINDOW_HANDLE), -1 for a missing template.
 #pragma once
 
 #include <stdint.h>
@@ -183,7 +186,8 @@ void AnswerMessageBoxThen(int answer, const std::string& textContains,
 void AnswerMessageBoxAfter(int answer, int64_t delayMs, const std::string& textContains = "");
 
 // A dialog with no pending timer and no action left would wait forever; the simulation then
-// records a "stuck" event and destroys it. Also bounds the steps of one modal loop.
+// records a "stuck" event and destroys it (as a Destroy action does). Also bounds the steps
+// of one modal loop.
 void SetModalStepLimit(int steps);
 
 // ---------------------------------------------------------------------------------------

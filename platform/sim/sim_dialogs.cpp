@@ -7,8 +7,8 @@
 // input is waiting). The clock jumps to the chosen time. A timer repeats every interval until
 // killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
 // with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
-// it. Message boxes are not loops here: they take the scripted answer at once, take no time
-// and fire no timers.
+// it (result 0, as for any dialog destroyed without EndDialog). Message boxes are not loops here:
+// they take the scripted answer at once, take no time and fire no timers.
 #include <algorithm>
 
 #include "platform/sim/sim_internal.h"
@@ -103,13 +103,14 @@ void DropTimersOf(HWND window) {
 }
 
 // WM_DESTROY to the procedure, then the dialog and its controls are gone. EndDialog inside
-// the handler counts only when the dialog had not ended before.
+// the handler counts only when the dialog had not ended before. A running dialog destroyed
+// without EndDialog returns 0, as DialogBoxParamA does on Windows.
 INT_PTR DestroyDialog(HWND handle) {
     Window* dialog = FindWindowByHandle(handle);
     dialog->destroying = true;
     SendToWindow(handle, WM_DESTROY, 0, 0);
     dialog = FindWindowByHandle(handle);
-    INT_PTR result = dialog->ended ? dialog->result : -1;
+    INT_PTR result = dialog->ended ? dialog->result : 0;
     for (HWND control : dialog->controls) M().windows.erase(reinterpret_cast<uintptr_t>(control));
     DropTimersOf(handle);
     M().windows.erase(reinterpret_cast<uintptr_t>(handle));
@@ -269,8 +270,9 @@ INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
                                   ? FindDialogTemplate(lpTemplateName)
                                   : nullptr;
     if (!t) return SetError(ERROR_RESOURCE_NAME_NOT_FOUND), -1;
+    // 0, not -1, for an owner that is no window: Windows keeps that for compatibility.
     if (hWndParent && !FindWindowByHandle(hWndParent))
-        return SetError(ERROR_INVALID_WINDOW_HANDLE), -1;
+        return SetError(ERROR_INVALID_WINDOW_HANDLE), 0;
     if (!lpDialogFunc) return SetError(ERROR_INVALID_PARAMETER), -1;
     HWND handle = CreateDialogWindow(*t, hWndParent, lpDialogFunc);
     std::string name = FindWindowByHandle(handle)->name;

@@ -135,8 +135,8 @@ TEST_F(SimDialogs, EnterEscapeAndDestroy) {
         {"DIRDLG", sim::ActionKind::Enter, -2, "init\ncommand 102/0 @0\ndestroy\n", 102},
         {"PROGRESSDLG", sim::ActionKind::Enter, -2, "init\ncommand 1/0 @0\ndestroy\n", 1},
         {"DIRDLG", sim::ActionKind::Escape, -2, "init\ncommand 2/0 @0\ndestroy\n", 2},
-        {"DIRDLG", sim::ActionKind::Destroy, -2, "init\ndestroy\n", -1},
-        {"DIRDLG", sim::ActionKind::Destroy, 0, "init\ndestroy\n", 0},
+        {"DIRDLG", sim::ActionKind::Destroy, -2, "init\ndestroy\n", 0},
+        {"DIRDLG", sim::ActionKind::Destroy, 7, "init\ndestroy\n", 7},
     };
     for (const Case& c : cases) {
         probe_ = Probe();
@@ -169,7 +169,7 @@ TEST_F(SimDialogs, ANeverEndingDialogIsReportedStuck) {
     probe_ = Probe();
     probe_.timerMs = 60;
     sim::SetModalStepLimit(50);
-    EXPECT_EQ(Run("PROGRESSDLG"), -1);
+    EXPECT_EQ(Run("PROGRESSDLG"), 0);
     EXPECT_EQ(probe_.timers, 50);
     EXPECT_EQ(sim::EventsOf("stuck").at(1).Get("reason"), "step-limit");
 }
@@ -194,6 +194,29 @@ TEST_F(SimDialogs, UnknownTemplateFails) {
     EXPECT_EQ(Run("NOSUCHDLG"), -1);
     EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_RESOURCE_NAME_NOT_FOUND);
     EXPECT_TRUE(probe_.log.empty());
+}
+
+// -1 only when there is no template; an owner that is no window gives 0 (checked after the
+// template), and the procedure never runs.
+TEST_F(SimDialogs, FailuresBeforeTheDialogRuns) {
+    HWND noWindow = reinterpret_cast<HWND>(uintptr_t{0x7777770});
+    struct Case {
+        const char* name;
+        HWND owner;
+        INT_PTR result;
+        DWORD lastError;
+    } cases[] = {
+        {"NOSUCHDLG", nullptr, -1, ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"DIRDLG", noWindow, 0, ERROR_INVALID_WINDOW_HANDLE},
+        {"NOSUCHDLG", noWindow, -1, ERROR_RESOURCE_NAME_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        win.SetLastError(0);
+        EXPECT_EQ(Run(c.name, c.owner), c.result) << c.name;
+        EXPECT_EQ(win.GetLastError(), c.lastError) << c.name;
+    }
+    EXPECT_TRUE(probe_.log.empty());
+    EXPECT_TRUE(sim::EventsOf("dialog").empty());
 }
 
 TEST_F(SimDialogs, MessageBoxesTakeScriptedAnswersInOrderWithTextFilters) {
