@@ -90,8 +90,10 @@ void SetProfileString(const std::string& section, const std::string& key, const 
 // and the title is null or equal.
 void AddRunningWindow(const std::string& className, const std::string& title = "");
 
-// WinExec's result for a program (matched by full path or bare file name, case ignored).
-// Default: 33 when the program file exists, 2 when it does not.
+// WinExec's result for a program (matched by full path or bare file name, case ignored); it
+// wins over what the files say. Default, as on Windows: 33 when the program file exists and
+// starts with "MZ", 11 (ERROR_BAD_FORMAT) when it exists without, 2 when it is missing, 3 when
+// its folder is missing. A name without extension means "name.exe" only.
 void SetLaunchResult(const std::string& program, UINT result);
 
 // Resources of the installer module beyond those built in (replaces one of the same name and

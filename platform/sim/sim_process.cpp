@@ -1,11 +1,15 @@
 // The process side of the simulated Windows: the module's file name, the current, Windows and
 // system directories, and WinExec. WinExec finds its program as Windows does for an unquoted
 // command line with blanks: the prefixes ending at each blank, shortest first, then the whole
-// line, each as given and with ".exe" added when it has no extension; a bare name is looked
-// for in the module's directory, the current directory, the system directory and the Windows
-// directory. The result is the configured one (by full path or bare name), else 33 when the
-// program exists, else 2. Nothing runs: the launch is recorded.
+// line, each as given when it has an extension and else with ".exe" added (never bare); a
+// bare name is looked for in the module's directory, the current directory, the system
+// directory and the Windows directory. The result is the configured one (by full path or bare
+// name), else 33 for a program file that starts with "MZ", 11 (ERROR_BAD_FORMAT) for one that
+// does not, and for no program the error of the last attempt (the whole line): 3 when its
+// folder is missing, else 2. Nothing runs: the launch is recorded.
 #include <string.h>
+
+#include <fstream>
 
 #include "platform/sim/sim_internal.h"
 
@@ -15,6 +19,8 @@ namespace detail {
 namespace {
 
 const DWORD kErrorDirectory = 267;
+const UINT kErrorBadFormat = 11;
+const UINT kStarted = 33;
 
 // Copies `text` when it fits with its terminator: returns its length; else the size needed.
 DWORD CopyOrNeed(const std::string& text, LPSTR buffer, DWORD size) {
@@ -45,23 +51,44 @@ bool IsExistingFile(const std::string& path, std::string* found) {
     return true;
 }
 
+bool IsBareName(const std::string& candidate) {
+    return candidate.find_first_of("\\/:") == std::string::npos;
+}
+
+// The file a candidate names: itself when it has an extension, else with ".exe".
+std::string ProgramFileName(const std::string& candidate) {
+    return HasExtension(candidate) ? candidate : candidate + ".exe";
+}
+
 // The full path of the program named by `candidate`, or "".
 std::string FindProgram(const std::string& candidate) {
-    std::vector<std::string> names = {candidate};
-    if (!HasExtension(candidate)) names.push_back(candidate + ".exe");
-    bool bare = candidate.find_first_of("\\/:") == std::string::npos;
-    std::vector<std::string> dirs;
-    if (bare) {
+    std::string name = ProgramFileName(candidate);
+    std::vector<std::string> dirs = {""};
+    if (IsBareName(candidate))
         dirs = {DirectoryOf(M().config.modulePath), M().currentDir, M().config.systemDir,
                 M().config.windowsDir};
-    } else {
-        dirs = {""};
-    }
     std::string found;
     for (const std::string& dir : dirs)
-        for (const std::string& name : names)
-            if (IsExistingFile(dir.empty() ? name : dir + "\\" + name, &found)) return found;
+        if (IsExistingFile(dir.empty() ? name : dir + "\\" + name, &found)) return found;
     return "";
+}
+
+// WinExec's result when `candidate` names no program: 3 when the folder it names is missing
+// (or its drive), else 2.
+UINT MissingProgramResult(const std::string& candidate) {
+    if (IsBareName(candidate)) return ERROR_FILE_NOT_FOUND;
+    Resolved r;
+    DWORD error = 0;
+    if (!ResolvePath(ProgramFileName(candidate).c_str(), &r, &error))
+        return error == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    return r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+// Windows loads only executable images, which start with "MZ".
+bool IsExecutableImage(const std::string& program) {
+    std::ifstream in(sim::HostPath(program), std::ios::binary);
+    char magic[2] = {0, 0};
+    return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
 // Prefixes of the command line that can name the program, in the order Windows tries them.
@@ -146,24 +173,31 @@ static void NoteProgramRunning(const std::string& program) {
     M().runningPrograms[r.key] = M().now + (uint64_t)M().config.programRunMs;
 }
 
+// The result for a command line that names no program: a configured one, else the error of
+// the last candidate tried.
+static UINT ResultWithoutProgram(const std::vector<std::string>& candidates) {
+    UINT result = ERROR_FILE_NOT_FOUND;
+    for (const std::string& candidate : candidates)
+        if (!candidate.empty() && ConfiguredResult(candidate, &result)) return result;
+    for (const std::string& candidate : candidates)
+        if (!candidate.empty()) result = MissingProgramResult(candidate);
+    return result;
+}
+
 UINT WINAPI Sim_WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
     std::string line = lpCmdLine ? lpCmdLine : "";
     std::string program;
-    UINT result = ERROR_FILE_NOT_FOUND;
-    bool configured = false;
     std::vector<std::string> candidates = ProgramCandidates(line);
     for (const std::string& candidate : candidates) {
         if (candidate.empty()) continue;
         program = FindProgram(candidate);
         if (!program.empty()) break;
     }
-    if (!program.empty()) {
-        configured = ConfiguredResult(program, &result);
-        if (!configured) result = 33;
-    } else {
-        for (const std::string& candidate : candidates)
-            if (!candidate.empty() && ConfiguredResult(candidate, &result)) break;
-    }
+    UINT result = ERROR_FILE_NOT_FOUND;
+    if (program.empty())
+        result = ResultWithoutProgram(candidates);
+    else if (!ConfiguredResult(program, &result))
+        result = IsExecutableImage(program) ? kStarted : kErrorBadFormat;
     if (result < 32) SetError(result);
     if (result >= 32 && !program.empty()) NoteProgramRunning(program);
     Record("launch", {F("command", line), N("show", uCmdShow), F("cwd", M().currentDir),

@@ -254,7 +254,7 @@ TEST_F(EngineCopyPhase, EveryFailingPlatformCallIsToldAndReleased) {
             sim::PutFile("C:\\WINDOWS\\SYSTEM\\OLD.DLL", "old");
             TestItem sys = EmbeddedItem("OLD.DLL", "dll", false);
             strcpy(sys.entry.targetDirSpec, "&SYS");
-            TestItem sub = EmbeddedItem("SETUP2.EXE", std::string(7000, 's'), true,
+            TestItem sub = EmbeddedItem("SETUP2.EXE", "MZ" + std::string(6998, 's'), true,
                                         CF_LAUNCH_AFTER_COPY | CF_DELETE_AFTER_LAUNCH);
             strcpy(sub.entry.targetDirSpec, "BIN");
             std::vector<TestItem> items{ExternalItem("EXT.TXT", "EXT.TX_", "ext"), sys, sub};

@@ -177,8 +177,12 @@ TEST_F(SimSystem, WinExecFindsTheProgramAndRecordsTheLaunch) {
     sim::PutFile("C:\\QV\\SETUPAID.EXE", "MZ");
     sim::PutFile("C:\\Program Files\\Tool.exe", "MZ");
     sim::PutFile("C:\\WINDOWS\\SYSTEM\\HELPER.EXE", "MZ");
+    sim::PutFile("C:\\QV\\README.EXE", "not a program");
+    sim::PutFile("C:\\QV\\PATCHED.EXE", "not a program either");
+    sim::PutFile("C:\\QV\\NOEXT", "MZ");
     sim::SetLaunchResult("failing.exe", 11);
     sim::SetLaunchResult("C:\\QV\\SETUPAID.EXE", 42);
+    sim::SetLaunchResult("PATCHED.EXE", 33);
     ASSERT_TRUE(win.SetCurrentDirectoryA("C:\\QV"));
     struct Case {
         const char* command;
@@ -194,6 +198,12 @@ TEST_F(SimSystem, WinExecFindsTheProgramAndRecordsTheLaunch) {
         {"SETUPAID.EXE", 42, "C:\\QV\\SETUPAID.EXE"},
         {"C:\\QV\\MISSING.EXE", 2, ""},
         {"FAILING.EXE now", 11, ""},
+        {"C:\\QV\\README.EXE", 11, "C:\\QV\\README.EXE"},    // no "MZ": ERROR_BAD_FORMAT
+        {"C:\\QV\\PATCHED.EXE", 33, "C:\\QV\\PATCHED.EXE"},  // the configured result wins
+        {"C:\\QV\\NOEXT", 2, ""},                            // only NOEXT.exe is looked for
+        {"C:\\NoDir\\TOOL.EXE", 3, ""},                      // ERROR_PATH_NOT_FOUND
+        {"C:\\QV\\NoDir\\x arg", 3, ""},
+        {"Q:\\TOOL.EXE", 3, ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(win.WinExec(c.command, SW_SHOWNORMAL), c.result) << c.command;
