@@ -151,11 +151,15 @@ int TimersPending();       // SetTimer timers not killed (of windows that still 
 uint64_t Now();  // virtual milliseconds since Boot
 
 // Type goes only to an enabled EDIT control and Press only to an enabled BUTTON; any other
-// target is recorded as "ignored" and the action is used up.
+// target is recorded as "ignored" and the action is used up. A dialog tracks the keyboard
+// focus as Windows does: when WM_INITDIALOG returns TRUE it goes to the first visible, enabled
+// WS_TABSTOP control in template order; a pressed button or an edit typed into takes it.
 enum class ActionKind {
-    Type,     // set the text of control `control` (as the user typing it) - EN_CHANGE follows
-    Press,    // click the button `control`: WM_COMMAND (control, BN_CLICKED)
-    Enter,    // the Enter key: WM_COMMAND with the default push button's id, else IDOK
+    Type,   // set the text of control `control` (as the user typing it) - EN_CHANGE follows
+    Press,  // click the button `control`: WM_COMMAND (control, BN_CLICKED)
+    // The Enter key: WM_COMMAND (id, BN_CLICKED) for the push button with the focus, else for
+    // the default push button (BS_DEFPUSHBUTTON; "ignored" when it is disabled), else IDOK.
+    Enter,
     Escape,   // the Esc key: WM_COMMAND IDCANCEL
     Destroy,  // the dialog is destroyed from outside (WM_DESTROY while it runs)
 };
@@ -222,8 +226,10 @@ struct Event {
 //   move        dialog, x, y, width, height        MoveWindow
 //   timer-set   id, ms, window     timer-kill  id, window     timer  id, window (fired)
 //   command     dialog, id, code, action           a user action delivered as WM_COMMAND
+//   focus       dialog, control                    the keyboard focus moves to a control
 //   destroy     dialog                             a Destroy action
 //   ignored     dialog, action, id                 a Type/Press for a control that is not there
+//                                                  (or cannot take it), an Enter that does nothing
 //   rectangle   dialog, left, top, right, bottom, penColor, penWidth, brushColor
 //   open        path, access, share, disposition, handle   (only successful opens)
 //   write       path, bytes, written[, error]     close  path     truncate  path, size

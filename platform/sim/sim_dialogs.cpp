@@ -7,8 +7,9 @@
 // input is waiting). The clock jumps to the chosen time. A timer repeats every interval until
 // killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
 // with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
-// it (result 0, as for any dialog destroyed without EndDialog). Message boxes are not loops here:
-// they take the scripted answer at once, take no time and fire no timers.
+// it (result 0, as for any dialog destroyed without EndDialog). The dialog keeps track of the
+// control with the keyboard focus, which decides what Enter clicks. Message boxes are not
+// loops here: they take the scripted answer at once, take no time and fire no timers.
 #include <algorithm>
 
 #include "platform/sim/sim_internal.h"
@@ -169,45 +170,87 @@ void SendCommand(HWND dialog, const char* action, int id, int code, HWND control
     SendToWindow(dialog, WM_COMMAND, MakeWParam(id, code), reinterpret_cast<LPARAM>(control));
 }
 
-int DefaultButtonId(const Window& dialog, HWND* control) {
-    for (HWND handle : dialog.controls) {
-        Window* c = FindWindowByHandle(handle);
-        if (c && UpperAscii(c->className) == "BUTTON" && (c->style & 0x0F) == BS_DEFPUSHBUTTON) {
-            *control = handle;
-            return c->controlId;
-        }
-    }
-    Window* ok = FindControl(dialog.handle, IDOK);
-    *control = ok ? ok->handle : nullptr;
-    return IDOK;
+bool IsButtonOfType(const Window& control, DWORD type) {
+    return UpperAscii(control.className) == "BUTTON" && (control.style & 0x0F) == type;
 }
 
-// Returns 1 when the dialog was destroyed by the action.
-int TakeAction(HWND handle, const UserAction& action) {
+bool IsPushButton(const Window& control) {
+    return IsButtonOfType(control, BS_PUSHBUTTON) || IsButtonOfType(control, BS_DEFPUSHBUTTON);
+}
+
+// What DM_GETDEFID answers through the default dialog procedure: the template's
+// BS_DEFPUSHBUTTON, or null.
+Window* DefaultPushButton(const Window& dialog) {
+    for (HWND handle : dialog.controls) {
+        Window* c = FindWindowByHandle(handle);
+        if (c && IsButtonOfType(*c, BS_DEFPUSHBUTTON)) return c;
+    }
+    return nullptr;
+}
+
+// The command Enter sends, as the dialog manager picks it: the focused push button; else the
+// default push button (nothing when it is disabled); else IDOK. False when Enter does nothing.
+bool EnterCommand(const Window& dialog, int* id, HWND* control) {
+    Window* target = FindWindowByHandle(dialog.focus);
+    if (!target || !IsPushButton(*target)) target = DefaultPushButton(dialog);
+    if (!target) {
+        Window* ok = FindControl(dialog.handle, IDOK);
+        *id = IDOK;
+        *control = ok ? ok->handle : nullptr;
+        return true;
+    }
+    *id = target->controlId;
+    *control = target->handle;
+    return !(target->style & WS_DISABLED);
+}
+
+// The control that takes the focus first: the first visible, enabled tab stop in template
+// order, or null.
+HWND FirstTabStop(const Window& dialog) {
+    for (HWND handle : dialog.controls) {
+        Window* c = FindWindowByHandle(handle);
+        if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED))
+            return handle;
+    }
+    return nullptr;
+}
+
+void SetDialogFocus(HWND handle, HWND control) {
+    Window* dialog = FindWindowByHandle(handle);
+    Window* target = FindWindowByHandle(control);
+    if (!dialog || !target || dialog->focus == control) return;
+    dialog->focus = control;
+    Record("focus", {F("dialog", dialog->name), N("control", target->controlId)});
+}
+
+void IgnoreAction(const Window& dialog, const char* name, int id) {
+    Record("ignored", {F("dialog", dialog.name), F("action", name), N("id", id)});
+}
+
+// Enter or Esc.
+void TakeKeyAction(HWND handle, const UserAction& action) {
     Window* dialog = FindWindowByHandle(handle);
     const char* name = ActionName(action.kind);
-    if (action.kind == ActionKind::Destroy) {
-        Record("destroy", {F("dialog", dialog->name)});
-        return 1;
+    HWND control = nullptr;
+    int id = IDCANCEL;
+    if (action.kind == ActionKind::Enter) {
+        if (!EnterCommand(*dialog, &id, &control)) return IgnoreAction(*dialog, name, id);
+    } else if (Window* cancel = FindControl(handle, IDCANCEL)) {
+        control = cancel->handle;
     }
-    if (action.kind == ActionKind::Enter || action.kind == ActionKind::Escape) {
-        HWND control = nullptr;
-        int id = IDCANCEL;
-        if (action.kind == ActionKind::Enter) {
-            id = DefaultButtonId(*dialog, &control);
-        } else if (Window* cancel = FindControl(handle, IDCANCEL)) {
-            control = cancel->handle;
-        }
-        SendCommand(handle, name, id, BN_CLICKED, control);
-        return 0;
-    }
-    // Only an enabled edit control takes typing, and only an enabled button can be pressed.
+    SendCommand(handle, name, id, BN_CLICKED, control);
+}
+
+// Type or Press. Only an enabled edit control takes typing, and only an enabled button can be
+// pressed; either takes the focus first.
+void TakeControlAction(HWND handle, const UserAction& action) {
+    Window* dialog = FindWindowByHandle(handle);
+    const char* name = ActionName(action.kind);
     Window* control = FindControl(handle, action.control);
     const char* wanted = action.kind == ActionKind::Type ? "EDIT" : "BUTTON";
-    if (!control || UpperAscii(control->className) != wanted || (control->style & WS_DISABLED)) {
-        Record("ignored", {F("dialog", dialog->name), F("action", name), N("id", action.control)});
-        return 0;
-    }
+    if (!control || UpperAscii(control->className) != wanted || (control->style & WS_DISABLED))
+        return IgnoreAction(*dialog, name, action.control);
+    SetDialogFocus(handle, control->handle);
     if (action.kind == ActionKind::Type) {
         control->text = action.text;
         Record("text", {F("dialog", dialog->name), N("control", action.control),
@@ -216,6 +259,18 @@ int TakeAction(HWND handle, const UserAction& action) {
     } else {
         SendCommand(handle, name, action.control, BN_CLICKED, control->handle);
     }
+}
+
+// Returns 1 when the dialog was destroyed by the action.
+int TakeAction(HWND handle, const UserAction& action) {
+    if (action.kind == ActionKind::Destroy) {
+        Record("destroy", {F("dialog", FindWindowByHandle(handle)->name)});
+        return 1;
+    }
+    if (action.kind == ActionKind::Enter || action.kind == ActionKind::Escape)
+        TakeKeyAction(handle, action);
+    else
+        TakeControlAction(handle, action);
     return 0;
 }
 
@@ -277,11 +332,10 @@ INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
     HWND handle = CreateDialogWindow(*t, hWndParent, lpDialogFunc);
     std::string name = FindWindowByHandle(handle)->name;
     RecordDialogShown(handle, hWndParent);
-    Window* dialog = FindWindowByHandle(handle);
-    HWND focus = nullptr;
-    for (HWND control : dialog->controls)
-        if (!focus && (FindWindowByHandle(control)->style & WS_TABSTOP)) focus = control;
-    lpDialogFunc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam);
+    HWND focus = FirstTabStop(*FindWindowByHandle(handle));
+    // TRUE from WM_INITDIALOG asks the system to put the focus on the control it names.
+    if (lpDialogFunc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam))
+        SetDialogFocus(handle, focus);
     INT_PTR result = RunModalLoop(handle);
     Record("dialog-end",
            {F("template", t->name), F("dialog", name), N("result", (long long)result)});

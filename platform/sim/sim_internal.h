@@ -160,6 +160,7 @@ struct Window {
     RECT clientInset{};  // frame and caption between the window and its client area
     bool visible = false;
     std::vector<HWND> controls;  // of a dialog, in template order
+    HWND focus = nullptr;        // of a dialog: the control with the keyboard focus
     // Dialogs
     std::string templateName;
     bool ended = false;

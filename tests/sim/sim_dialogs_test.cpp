@@ -15,6 +15,7 @@ namespace {
 struct Probe {
     std::vector<std::string> log;  // "init", "timer 7 @100", "command 102/0", "destroy"
     int timerMs = 0;               // arm timer 7 at WM_INITDIALOG with this interval
+    INT_PTR initResult = TRUE;     // what WM_INITDIALOG returns (TRUE: the system sets focus)
     int endAfterTimers = 0;        // EndDialog(timers fired) after this many timer messages
     int endOnCommand = -1;         // EndDialog(id) on WM_COMMAND with this id (0: any)
     INT_PTR resultInDestroy = -2;  // EndDialog in WM_DESTROY with this value (-2: none)
@@ -31,7 +32,7 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         case WM_INITDIALOG:
             probe->log.push_back("init");
             if (probe->timerMs) win.SetTimer(dialog, 7, probe->timerMs, nullptr);
-            return TRUE;
+            return probe->initResult;
         case WM_TIMER:
             probe->timers++;
             probe->log.push_back("timer " + std::to_string(wParam) + " @" +
@@ -149,6 +150,46 @@ TEST_F(SimDialogs, EnterEscapeAndDestroy) {
         EXPECT_EQ(Joined(probe_.log), c.expectedLog) << c.dialog << " " << (int)c.kind;
     }
     EXPECT_TRUE(sim::EventsOf("stuck").empty());
+}
+
+// Enter clicks the focused push button, else the default one, else sends IDOK. The focus
+// starts on the first tab stop (when WM_INITDIALOG returns TRUE) and follows Press and Type.
+TEST_F(SimDialogs, EnterFollowsTheFocus) {
+    struct Case {
+        const char* dialog;
+        INT_PTR initResult;
+        std::vector<sim::UserAction> before;  // actions ahead of the Enter
+        const char* commands;                 // ids of the WM_COMMANDs received
+        const char* focus;                    // controls that took the focus, in order
+    } cases[] = {
+        {"DIRDLG", TRUE, {}, "102 ", "101 "},  // the edit field, then the default button
+        {"DIRDLG", TRUE, {{sim::ActionKind::Press, 105, "", "", -1}}, "105 105 ", "101 105 "},
+        {"DIRDLG",
+         TRUE,
+         {{sim::ActionKind::Press, 105, "", "", -1}, {sim::ActionKind::Type, 101, "x", "", -1}},
+         "105 101 102 ",
+         "101 105 101 "},
+        {"DIRDLG", FALSE, {}, "102 ", ""},
+        {"PROGRESSDLG", TRUE, {}, "1 ", "1 "},  // no default button: the focused one
+        {"PROGRESSDLG", FALSE, {}, "1 ", ""},   // IDOK
+    };
+    for (const Case& c : cases) {
+        sim::Boot(DefaultMachine());
+        probe_ = Probe();
+        probe_.initResult = c.initResult;
+        for (const sim::UserAction& action : c.before) sim::QueueAction(action);
+        sim::UserAction enter;
+        enter.kind = sim::ActionKind::Enter;
+        sim::QueueAction(enter);
+        EXPECT_EQ(Run(c.dialog), 0);  // never ended: stuck, then destroyed
+        std::string commands, focus;
+        for (const sim::Event& e : sim::EventsOf("command")) commands += e.Get("id") + " ";
+        for (const sim::Event& e : sim::EventsOf("focus")) focus += e.Get("control") + " ";
+        std::string name = std::string(c.dialog) + " " + std::to_string(c.before.size()) +
+                           " init " + std::to_string(c.initResult);
+        EXPECT_EQ(commands, c.commands) << name;
+        EXPECT_EQ(focus, c.focus) << name;
+    }
 }
 
 TEST_F(SimDialogs, EndDialogInDestroyAfterEndingHasNoEffect) {
