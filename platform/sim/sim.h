@@ -179,9 +179,13 @@ void Press(int control, const std::string& dialog = "", int64_t at = -1);
 
 // Message-box answers, taken in order. An answer with a non-empty `textContains` is used only
 // by a box whose text contains it; a box that finds no usable answer at the head of the queue
-// gets the default: IDOK. A box with more than OK that comes back unanswered more than 100
-// times in a row (a retry prompt nobody scripted) gets IDCANCEL from then on, with one "stuck"
-// event, so that such a run ends.
+// gets its default button (the first, or the one MB_DEFBUTTON2/3 names). A box answers only
+// with its own buttons, as on Windows: an answer it has no button for becomes its default
+// button (IDCANCEL to an MB_OK box gives IDOK, as Esc does); the transcript records the answer
+// returned. A box with more than one button that comes back unanswered more than 100 times in
+// a row (a retry prompt nobody scripted) gets the giving-up answer from then on (IDCANCEL;
+// IDNO for MB_YESNO, IDABORT for MB_ABORTRETRYIGNORE), with one "stuck" event, so that such a
+// run ends.
 void AnswerMessageBox(int answer, const std::string& textContains = "");
 // The same, and `effect` runs when the box is answered (say, the user inserts a diskette:
 // PutFile of the files on it) before MessageBoxA returns.

@@ -262,14 +262,14 @@ TEST_F(SimDialogs, FailuresBeforeTheDialogRuns) {
 
 TEST_F(SimDialogs, MessageBoxesTakeScriptedAnswersInOrderWithTextFilters) {
     sim::AnswerMessageBox(IDCANCEL, "diskette");
-    sim::AnswerMessageBox(IDNO);
+    sim::AnswerMessageBox(IDCANCEL);
     struct Case {
         const char* text;
         int answer;
     } cases[] = {
         {"Hello", IDOK},  // the head answer waits for a box about a diskette
         {"Please insert the diskette labeled (DISK2)", IDCANCEL},
-        {"Anything", IDNO},
+        {"Anything", IDCANCEL},
         {"Queue empty", IDOK},
     };
     for (const Case& c : cases)
@@ -280,6 +280,36 @@ TEST_F(SimDialogs, MessageBoxesTakeScriptedAnswersInOrderWithTextFilters) {
     EXPECT_EQ(boxes[1].answer, IDCANCEL);
     EXPECT_EQ(boxes[1].style, MB_OKCANCEL);
     EXPECT_EQ(sim::Now(), 0u);
+}
+
+// A box answers with one of its own buttons: unscripted, its default one; scripted with an
+// answer it has no button for, its default one too.
+TEST_F(SimDialogs, MessageBoxAnswersAreTheBoxsButtons) {
+    const int none = 0;
+    struct Case {
+        UINT style;
+        int scripted;
+        int answer;
+    } cases[] = {
+        {MB_OK, none, IDOK},
+        {MB_OK | MB_ICONWARNING, IDCANCEL, IDOK},  // Esc on an OK-only box
+        {MB_OKCANCEL, IDCANCEL, IDCANCEL},
+        {MB_OKCANCEL, IDYES, IDOK},
+        {MB_YESNO, none, IDYES},
+        {MB_YESNO, IDNO, IDNO},
+        {MB_YESNO, IDOK, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, none, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDOK, IDCANCEL},
+        {MB_ABORTRETRYIGNORE, IDCANCEL, IDABORT},
+        {MB_ABORTRETRYIGNORE, IDIGNORE, IDIGNORE},
+        {MB_RETRYCANCEL | MB_TASKMODAL, none, IDRETRY},
+    };
+    for (const Case& c : cases) {
+        if (c.scripted != none) sim::AnswerMessageBox(c.scripted);
+        EXPECT_EQ(win.MessageBoxA(nullptr, "Text", "Caption", c.style), c.answer)
+            << c.style << " " << c.scripted;
+        EXPECT_EQ(sim::MessageBoxes().back().answer, c.answer) << c.style << " " << c.scripted;
+    }
 }
 
 TEST_F(SimDialogs, NestedModalLoopsInsideATimerHandler) {
@@ -364,6 +394,10 @@ TEST_F(SimDefaultAnswers, AnUnscriptedRetryPromptGivesUpAfterAHundredRepeats) {
     EXPECT_EQ(sim::EventsOf("stuck").size(), 1u);
     // A plain OK box has nothing else to answer.
     for (int i = 0; i < 102; i++) ASSERT_EQ(win.MessageBoxA(NULL, "Note", "Caption", MB_OK), IDOK);
+    // A box without Cancel gives up with the button closest to it.
+    int last = 0;
+    for (int i = 0; i < 101; i++) last = win.MessageBoxA(NULL, "Again?", "Caption", MB_YESNO);
+    EXPECT_EQ(last, IDNO);
 }
 
 }  // namespace
