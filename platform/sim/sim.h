@@ -109,11 +109,12 @@ struct FileInfo {
     bool exists = false;
     bool isDirectory = false;
     uint64_t size = 0;
-    DWORD attributes = 0;
+    DWORD attributes = 0;  // as GetFileAttributesA reports them: FILE_ATTRIBUTE_NORMAL for none
     FILETIME creationTime{}, lastAccessTime{}, lastWriteTime{};  // UTC
 };
 
-// Creates or replaces a file (and its missing folders) with these bytes and attributes.
+// Creates or replaces a file (and its missing folders) with these bytes and attributes
+// (FILE_ATTRIBUTE_NORMAL or 0: none).
 void PutFile(const std::string& path, const std::string& bytes,
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 void MakeDirectories(const std::string& path);

@@ -68,6 +68,11 @@ int CreateHostDirectories(const Resolved& r) {
 
 namespace {
 
+// A file without any attribute reads as FILE_ATTRIBUTE_NORMAL, as on Windows.
+DWORD ReportedAttributes(const FileMeta& meta) {
+    return meta.attributes ? meta.attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
 bool HeldWithoutDeleteSharing(const std::string& key) {
     for (const auto& entry : M().files)
         if (entry.second.key == key && !(entry.second.share & FILE_SHARE_DELETE)) return true;
@@ -133,7 +138,7 @@ DWORD WINAPI Sim_GetFileAttributesA(LPCSTR lpFileName) {
     if (!ResolvePath(lpFileName, &r, &error)) return SetError(error), INVALID_FILE_ATTRIBUTES;
     if (!r.exists) return SetError(MissingError(r)), INVALID_FILE_ATTRIBUTES;
     if (r.path.parts.empty()) return FILE_ATTRIBUTE_DIRECTORY;
-    return MetaFor(r).attributes;
+    return ReportedAttributes(MetaFor(r));
 }
 
 BOOL WINAPI Sim_SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
@@ -143,7 +148,8 @@ BOOL WINAPI Sim_SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     if (!r.exists) return SetError(MissingError(r)), FALSE;
     if (r.drive->writeProtected) return SetError(kErrorWriteProtect), FALSE;
     FileMeta& meta = MetaFor(r);
-    // FILE_ATTRIBUTE_NORMAL alone clears every attribute; the directory bit stays as it is.
+    // FILE_ATTRIBUTE_NORMAL alone clears every attribute (stored as none, read back as
+    // FILE_ATTRIBUTE_NORMAL); the directory bit stays as it is.
     DWORD value = dwFileAttributes & kSettableAttributes;
     meta.attributes = value | (r.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : 0);
     NoteTouched(r.simPath);
@@ -229,7 +235,7 @@ FileInfo GetFileInfo(const std::string& path) {
     std::error_code ec;
     if (!r.isDirectory) info.size = fs::file_size(r.hostPath, ec);
     const FileMeta& meta = r.path.parts.empty() ? DefaultMeta(true) : MetaFor(r);
-    info.attributes = meta.attributes;
+    info.attributes = ReportedAttributes(meta);
     info.creationTime = meta.creation;
     info.lastAccessTime = meta.lastAccess;
     info.lastWriteTime = meta.lastWrite;

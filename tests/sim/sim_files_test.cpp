@@ -325,14 +325,17 @@ TEST_F(SimData, ReadOnlyFilesAndAttributes) {
         DWORD set;
         DWORD got;
     } attrs[] = {
-        {FILE_ATTRIBUTE_NORMAL, 0},
+        {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_NORMAL},  // none: read back as NORMAL
+        {0, FILE_ATTRIBUTE_NORMAL},
+        {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY},
         {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
         {FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
     };
     for (const Attr& a : attrs) {
         EXPECT_TRUE(win.SetFileAttributesA("c:\\ro.txt", a.set));
-        EXPECT_EQ(win.GetFileAttributesA("C:\\RO.TXT"), a.got);
+        EXPECT_EQ(win.GetFileAttributesA("C:\\RO.TXT"), a.got) << a.set;
+        EXPECT_EQ(sim::GetFileInfo("C:\\RO.TXT").attributes, a.got) << a.set;
     }
     EXPECT_TRUE(win.DeleteFileA("C:\\RO.TXT"));
     EXPECT_EQ(win.GetFileAttributesA("C:\\RO.TXT"), INVALID_FILE_ATTRIBUTES);
