@@ -126,6 +126,10 @@ std::string HostPath(const std::string& path);
 // Simulated paths of every file created, changed or deleted by the installer since Boot.
 std::vector<std::string> TouchedFiles();
 
+// CreateFileA follows Windows: CREATE_ALWAYS or TRUNCATE_EXISTING on an existing file that is
+// FILE_ATTRIBUTE_HIDDEN or FILE_ATTRIBUTE_SYSTEM fails with ERROR_ACCESS_DENIED unless the
+// attributes asked for include the same bits; a read-only file refuses writing and truncation.
+
 // Another process holds the file open with this access and sharing; returns a token, or -1
 // when the file does not exist or the open conflicts with the sharing of an open handle.
 int OpenAsOtherProcess(const std::string& path, DWORD access, DWORD shareMode);

@@ -22,6 +22,7 @@ const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   0x100u /* temporary */ | 0x1000u /* offline */ |
                                   0x2000u /* not content indexed */;
 const DWORD kErrorWriteProtect = 19;
+const DWORD kGuardedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 bool Reads(DWORD access) {
     return (access & (GENERIC_READ | kGenericAll)) != 0;
@@ -95,6 +96,10 @@ DWORD OpenExistingFile(const Resolved& r, DWORD access, DWORD share, DWORD dispo
     FileMeta& meta = MetaFor(r);
     if ((Writes(access) || truncates) && r.drive->writeProtected) return kErrorWriteProtect;
     if ((Writes(access) || truncates) && (meta.attributes & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
+    // Overwriting a hidden or system file needs the caller to ask for the same attributes, so
+    // that nobody replaces one by mistake (TRUNCATE_EXISTING overwrites as CREATE_ALWAYS does).
+    if (truncates && (meta.attributes & kGuardedAttributes & ~flagsAndAttributes))
         return ERROR_ACCESS_DENIED;
     // The image of a running program is open for reading and sharing reads only.
     if ((Writes(access) || truncates) && ProgramRunning(r.key)) return ERROR_SHARING_VIOLATION;

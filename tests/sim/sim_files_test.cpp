@@ -346,6 +346,37 @@ TEST_F(SimData, ReadOnlyFilesAndAttributes) {
     EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
 }
 
+// Replacing a hidden or system file takes the same attributes; opening it does not.
+TEST_F(SimData, HiddenAndSystemFilesAreReplacedOnlyWithTheirAttributes) {
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN, system = FILE_ATTRIBUTE_SYSTEM;
+    struct Case {
+        DWORD existing, disposition, asked;
+        DWORD lastError;      // 0: opens
+        const char* content;  // afterwards
+    } cases[] = {
+        {hidden, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, ERROR_ACCESS_DENIED, "old"},
+        {system, CREATE_ALWAYS, hidden, ERROR_ACCESS_DENIED, "old"},
+        {hidden | system, CREATE_ALWAYS, hidden, ERROR_ACCESS_DENIED, "old"},
+        {hidden | system, CREATE_ALWAYS, hidden | system, 0, ""},
+        {hidden, CREATE_ALWAYS, hidden | FILE_ATTRIBUTE_ARCHIVE, 0, ""},
+        {hidden, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, ERROR_ACCESS_DENIED, "old"},
+        {hidden, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0, "old"},
+        {hidden, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0, "old"},
+        {FILE_ATTRIBUTE_ARCHIVE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0, ""},
+    };
+    for (const Case& c : cases) {
+        sim::PutFile("C:\\H.SYS", "old", c.existing);
+        HANDLE file = win.CreateFileA("C:\\H.SYS", GENERIC_WRITE, 0, nullptr, c.disposition,
+                                      c.asked, nullptr);
+        std::string name = std::to_string(c.existing) + " " + std::to_string(c.disposition) + " " +
+                           std::to_string(c.asked);
+        EXPECT_EQ(file == INVALID_HANDLE_VALUE ? win.GetLastError() : 0, c.lastError) << name;
+        if (file != INVALID_HANDLE_VALUE) win.CloseHandle(file);
+        EXPECT_EQ(FileText("C:\\H.SYS"), c.content) << name;
+    }
+    ExpectNothingHeld();
+}
+
 TEST_F(SimData, TimesOfNewWrittenAndStampedFiles) {
     HANDLE file = Open("C:\\T.TXT", GENERIC_READ, 0, CREATE_NEW);
     sim::FileInfo info = sim::GetFileInfo("C:\\T.TXT");
