@@ -44,6 +44,10 @@ struct DriveConfig {
     // A write-protected medium: opens for writing, creation, deletion and attribute changes
     // fail with ERROR_WRITE_PROTECT (19).
     bool writeProtected = false;
+    // The volume keeps 8.3 names: GetShortPathNameA gives the "~N" aliases and paths may use
+    // them. false: as on a volume with 8.3 names turned off, GetShortPathNameA returns the
+    // path as given and aliases name nothing.
+    bool shortNames = true;
 };
 
 struct MachineConfig {

@@ -177,12 +177,8 @@ BOOL WINAPI Sim_GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerClu
     return TRUE;
 }
 
-DWORD WINAPI Sim_GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
-    if (!lpszLongPath) return SetError(ERROR_INVALID_PARAMETER), 0;
-    Resolved r;
-    DWORD error = 0;
-    if (!ResolvePath(lpszLongPath, &r, &error)) return SetError(error), 0;
-    if (!r.exists) return SetError(MissingError(r)), 0;
+// Every component replaced by its short name.
+static std::string ShortPathOf(const Resolved& r) {
     std::string result(1, r.path.drive);
     result += ":\\";
     std::vector<std::string> dir;
@@ -194,6 +190,17 @@ DWORD WINAPI Sim_GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWO
         dirHost += "/" + r.names[i];
     }
     if (r.path.trailingSeparator && !r.names.empty()) result += "\\";
+    return result;
+}
+
+DWORD WINAPI Sim_GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
+    if (!lpszLongPath) return SetError(ERROR_INVALID_PARAMETER), 0;
+    Resolved r;
+    DWORD error = 0;
+    if (!ResolvePath(lpszLongPath, &r, &error)) return SetError(error), 0;
+    if (!r.exists) return SetError(MissingError(r)), 0;
+    // A drive without 8.3 names gives the path back as it was asked for, as Windows does.
+    std::string result = r.drive->shortNames ? ShortPathOf(r) : std::string(lpszLongPath);
     if (result.size() + 1 > cchBuffer) return (DWORD)result.size() + 1;
     memcpy(lpszShortPath, result.c_str(), result.size() + 1);
     return (DWORD)result.size();

@@ -8,7 +8,8 @@
 // 8.3 names dropped), "~N", and the first three valid characters of its extension. N is the
 // smallest number not used by another alias or 8.3 name of the same directory, at the time
 // the alias is assigned: when the sim creates the entry, or, for entries put on the host
-// from outside, when the directory is first looked at (in name order).
+// from outside, when the directory is first looked at (in name order). A drive configured
+// without short names has no aliases at all.
 #include <string.h>
 
 #include <algorithm>
@@ -130,6 +131,12 @@ std::vector<std::string> EnsureAliases(const std::string& dirKey, const std::str
     return entries;
 }
 
+// Whether the drive of a directory key keeps 8.3 names.
+bool HasShortNames(const std::string& dirKey) {
+    const DriveConfig* drive = dirKey.empty() ? nullptr : FindDrive(dirKey[0]);
+    return !drive || drive->shortNames;
+}
+
 // The stored name of the entry that `name` designates (by long name or alias), or "".
 std::string LookupEntry(const std::string& dirKey, const std::string& dirHost,
                         const std::string& name) {
@@ -138,7 +145,7 @@ std::string LookupEntry(const std::string& dirKey, const std::string& dirHost,
         if (entry == name) return entry;
     for (const std::string& entry : entries)
         if (EqualNoCase(entry, name)) return entry;
-    if (name.find('~') == std::string::npos) return "";
+    if (name.find('~') == std::string::npos || !HasShortNames(dirKey)) return "";
     EnsureAliases(dirKey, dirHost);
     const std::map<std::string, std::string>& dir = M().aliases[dirKey];
     for (const std::string& entry : entries) {
@@ -283,6 +290,7 @@ std::string ShortNameOf(const std::string& dirKey, const std::string& dirHostPat
 
 void RegisterCreatedName(const std::string& dirKey, const std::string& dirHostPath,
                          const std::string& name) {
+    if (!HasShortNames(dirKey)) return;
     std::vector<std::string> entries = EnsureAliases(dirKey, dirHostPath);
     if (IsValidShortName(name) || M().aliases[dirKey].count(UpperAscii(name))) return;
     AssignAlias(dirKey, entries, name);

@@ -166,6 +166,39 @@ TEST_F(SimNames, ShortNamesAreDeterministicAndAcceptedAsInput) {
     EXPECT_TRUE(sim::GetFileInfo("C:\\VARNOO~1\\QRVNE32\\README.TXT").exists);
 }
 
+// A volume without 8.3 names: GetShortPathNameA gives the path back as asked, and aliases
+// name nothing there; other drives keep theirs.
+TEST_F(SimNames, DriveWithoutShortNames) {
+    sim::MachineConfig config = DefaultMachine();
+    DriveOf(config, 'D').shortNames = false;
+    Reboot(config);
+    for (const char* dir : {"D:\\Program Files", "C:\\Program Files"})
+        ASSERT_TRUE(win.CreateDirectoryA(dir, nullptr)) << dir;
+    sim::PutFile("D:\\Program Files\\Long Name.text", "x");
+    struct Case {
+        const char* path;
+        const char* shortPath;  // null: fails
+        DWORD lastError;
+    } cases[] = {
+        {"D:\\Program Files", "D:\\Program Files", 0},
+        {"d:\\program files\\long name.text", "d:\\program files\\long name.text", 0},
+        {"D:\\PROGRA~1", nullptr, ERROR_FILE_NOT_FOUND},
+        {"D:\\PROGRA~1\\LONGNA~1.TEX", nullptr, ERROR_PATH_NOT_FOUND},
+        {"C:\\Program Files", "C:\\PROGRA~1", 0},
+    };
+    for (const Case& c : cases) {
+        char buffer[260] = "";
+        win.SetLastError(0);
+        DWORD length = win.GetShortPathNameA(c.path, buffer, sizeof buffer);
+        EXPECT_EQ(length, c.shortPath ? strlen(c.shortPath) : 0u) << c.path;
+        if (c.shortPath) {
+            EXPECT_STREQ(buffer, c.shortPath) << c.path;
+        }
+        EXPECT_EQ(win.GetLastError(), c.lastError) << c.path;
+    }
+    EXPECT_FALSE(sim::GetFileInfo("D:\\PROGRA~1\\Long Name.text").exists);
+}
+
 TEST_F(SimNames, CreateDirectoryErrors) {
     sim::MachineConfig config = DefaultMachine();
     DriveOf(config, 'D').type = DRIVE_REMOVABLE;

@@ -8,7 +8,8 @@
 //   [[drive]] letter, type ("removable" | "fixed" | "remote" | "cdrom" | "ramdisk" | "none"
 //             or a number), free_kb or sectors_per_cluster/bytes_per_sector/free_clusters/
 //             total_clusters, capacity (bytes writable), full_is_error (default true: a
-//             write beyond the capacity fails; false: it is cut short), host_dir
+//             write beyond the capacity fails; false: it is cut short), short_names
+//             (default true; false: no 8.3 names on the drive), host_dir
 //   [[registry]] key, name, value, deny_full_access
 //   [[winini]] section, key, value
 //   [[file]] path, content | from, attributes          [[folder]] from, to
@@ -62,6 +63,7 @@ sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
     }
     drive.writeCapacity = table["capacity"].value_or((int64_t)-1);
     drive.fullIsError = table["full_is_error"].value_or(drive.fullIsError);
+    drive.shortNames = table["short_names"].value_or(drive.shortNames);
     return drive;
 }
 
