@@ -86,7 +86,8 @@ void CreateRegistryKey(const std::string& keyPath);
 // Opens of this key asking for more than read access fail with ERROR_ACCESS_DENIED.
 void DenyFullAccess(const std::string& keyPath);
 
-// WIN.INI
+// WIN.INI. GetProfileStringA drops one pair of matching quotation marks (double or single)
+// around a value, as Windows does.
 void SetProfileString(const std::string& section, const std::string& key, const std::string& value);
 
 // Top-level windows of other programs, found by FindWindowA by class name.

@@ -1,6 +1,7 @@
 // The registry (HKEY_LOCAL_MACHINE only) and WIN.INI of the simulated Windows, with the size
 // rules that the installer's fixed buffers meet: RegQueryValueExA reports the size needed and
-// ERROR_MORE_DATA, leaving a short buffer as it was; GetProfileStringA copies and truncates.
+// ERROR_MORE_DATA, leaving a short buffer as it was; GetProfileStringA copies and truncates,
+// without the quotation marks around a value.
 // A key exists when it was created or lies above one that was. Keys marked with
 // sim::DenyFullAccess refuse opens that ask for more than KEY_READ, as for a user without
 // rights. Opened keys are counted for leak checks.
@@ -56,6 +57,13 @@ DWORD CopyTruncated(const std::string& text, LPSTR buffer, DWORD size) {
     memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
     return count;
+}
+
+// Windows drops one pair of matching quotation marks (double or single) around a value.
+std::string Unquoted(const std::string& value) {
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        return value.substr(1, value.size() - 2);
+    return value;
 }
 
 // A list of names, each terminated, then a final terminator; truncated as Windows does.
@@ -145,6 +153,6 @@ DWORD WINAPI Sim_GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lp
     }
     for (const Machine::ProfileEntry& entry : profile)
         if (EqualNoCase(entry.section, lpAppName) && EqualNoCase(entry.key, lpKeyName))
-            return CopyTruncated(entry.value, lpReturnedString, nSize);
+            return CopyTruncated(Unquoted(entry.value), lpReturnedString, nSize);
     return CopyTruncated(lpDefault ? lpDefault : "", lpReturnedString, nSize);
 }

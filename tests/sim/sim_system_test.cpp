@@ -108,6 +108,32 @@ TEST_F(SimSystem, ProfileStringsCopyAndTruncate) {
     }
 }
 
+TEST_F(SimSystem, ProfileValuesLoseOnePairOfQuotes) {
+    struct Case {
+        const char* stored;
+        DWORD size;
+        const char* text;
+    } cases[] = {
+        {"\"C:\\QUORVANE\"", 150, "C:\\QUORVANE"},
+        {"'C:\\QUORVANE'", 150, "C:\\QUORVANE"},
+        {"\"\"twice\"\"", 150, "\"twice\""},
+        {"\"C:\\QUORVANE\"", 6, "C:\\QU"},  // truncated after the quotes are gone
+        {"\"\"", 150, ""},
+        {"\"", 150, "\""},
+        {"\"open", 150, "\"open"},
+        {"\"mixed'", 150, "\"mixed'"},
+        {"in \"the\" middle", 150, "in \"the\" middle"},
+    };
+    for (const Case& c : cases) {
+        sim::SetProfileString("Quorvane", "Directory", c.stored);
+        char buffer[150] = "";
+        EXPECT_EQ(win.GetProfileStringA("Quorvane", "Directory", "", buffer, c.size),
+                  strlen(c.text))
+            << c.stored;
+        EXPECT_STREQ(buffer, c.text) << c.stored;
+    }
+}
+
 TEST_F(SimSystem, DirectoriesAndTheirBufferSizes) {
     ASSERT_TRUE(win.CreateDirectoryA("C:\\Work", nullptr));
     struct Case {
