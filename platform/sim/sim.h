@@ -12,6 +12,11 @@
 // DialogBoxParamA returns EndDialog's result (EndDialog inside WM_DESTROY of a running dialog
 // still counts), 0 for a dialog destroyed without it (a Destroy action, a stuck dialog) and
 // for an owner that is no window (ERROR_INVALID_WINDOW_HANDLE), -1 for a missing template.
+//
+// Files follow Windows' rules: sharing is checked both ways, a read-only file refuses writing
+// and truncation, CREATE_ALWAYS or TRUNCATE_EXISTING over a hidden or system file fails with
+// ERROR_ACCESS_DENIED unless the attributes asked for include the same bits, and a file
+// without attributes reads as FILE_ATTRIBUTE_NORMAL.
 #pragma once
 
 #include <stdint.h>
@@ -130,10 +135,6 @@ bool ReadWholeFile(const std::string& path, std::string* bytes);
 std::string HostPath(const std::string& path);
 // Simulated paths of every file created, changed or deleted by the installer since Boot.
 std::vector<std::string> TouchedFiles();
-
-// CreateFileA follows Windows: CREATE_ALWAYS or TRUNCATE_EXISTING on an existing file that is
-// FILE_ATTRIBUTE_HIDDEN or FILE_ATTRIBUTE_SYSTEM fails with ERROR_ACCESS_DENIED unless the
-// attributes asked for include the same bits; a read-only file refuses writing and truncation.
 
 // Another process holds the file open with this access and sharing; returns a token, or -1
 // when the file does not exist or the open conflicts with the sharing of an open handle.
