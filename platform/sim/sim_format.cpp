@@ -14,84 +14,87 @@ namespace {
 
 const size_t kMaxOutput = 1023;
 
-struct Spec {
+struct Conversion {
     bool left = false, zero = false, prefix = false;
     int width = 0;
     int precision = -1;
     char type = 0;
 };
 
-const char* ParseSpec(const char* p, Spec* spec) {
+const char* ParseConversion(const char* p, Conversion* conversion) {
     for (;; p++) {
         if (*p == '-')
-            spec->left = true;
+            conversion->left = true;
         else if (*p == '0')
-            spec->zero = true;
+            conversion->zero = true;
         else if (*p == '#')
-            spec->prefix = true;
+            conversion->prefix = true;
         else
             break;
     }
-    while (*p >= '0' && *p <= '9') spec->width = spec->width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') conversion->width = conversion->width * 10 + (*p++ - '0');
     if (*p == '.') {
-        spec->precision = 0;
-        for (p++; *p >= '0' && *p <= '9'; p++) spec->precision = spec->precision * 10 + (*p - '0');
+        conversion->precision = 0;
+        for (p++; *p >= '0' && *p <= '9'; p++)
+            conversion->precision = conversion->precision * 10 + (*p - '0');
     }
     while (*p == 'l' || *p == 'h') p++;
-    spec->type = *p;
+    conversion->type = *p;
     return *p ? p + 1 : p;
 }
 
-std::string Pad(const std::string& sign, const std::string& digits, const Spec& spec) {
-    int fill = spec.width - (int)(sign.size() + digits.size());
+std::string Pad(const std::string& sign, const std::string& digits, const Conversion& conversion) {
+    int fill = conversion.width - (int)(sign.size() + digits.size());
     if (fill <= 0) return sign + digits;
-    if (spec.left) return sign + digits + std::string(fill, ' ');
-    if (spec.zero) return sign + std::string(fill, '0') + digits;
+    if (conversion.left) return sign + digits + std::string(fill, ' ');
+    if (conversion.zero) return sign + std::string(fill, '0') + digits;
     return std::string(fill, ' ') + sign + digits;
 }
 
-std::string FormatNumber(const Spec& spec, va_list* args) {
+std::string FormatNumber(const Conversion& conversion, va_list* args) {
     unsigned value = va_arg(*args, unsigned);
     std::string sign, digits;
-    if (spec.type == 'd' || spec.type == 'i') {
+    if (conversion.type == 'd' || conversion.type == 'i') {
         int32_t signedValue = (int32_t)value;
         if (signedValue < 0) sign = "-";
         digits = std::to_string(signedValue < 0 ? -(int64_t)signedValue : (int64_t)signedValue);
-    } else if (spec.type == 'u') {
+    } else if (conversion.type == 'u') {
         digits = std::to_string(value);
     } else {
-        const char* set = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+        const char* set = conversion.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
         do {
             digits.insert(digits.begin(), set[value & 15]);
             value >>= 4;
         } while (value);
-        if (spec.prefix) sign = spec.type == 'X' ? "0X" : "0x";
+        if (conversion.prefix) sign = conversion.type == 'X' ? "0X" : "0x";
     }
-    return Pad(sign, digits, spec);
+    return Pad(sign, digits, conversion);
 }
 
-std::string FormatOne(const Spec& spec, va_list* args) {
-    switch (spec.type) {
+std::string FormatOne(const Conversion& conversion, va_list* args) {
+    switch (conversion.type) {
         case 'd':
         case 'i':
         case 'u':
         case 'x':
         case 'X':
-            return FormatNumber(spec, args);
+            return FormatNumber(conversion, args);
         case 'c':
         case 'C':
-            return Pad("", std::string(1, (char)va_arg(*args, int)), Spec{spec.left, false});
+            return Pad("", std::string(1, (char)va_arg(*args, int)),
+                       Conversion{conversion.left, false});
         case 's':
         case 'S': {
             const char* text = va_arg(*args, const char*);
             std::string s = text ? text : "(null)";
-            if (spec.precision >= 0 && (size_t)spec.precision < s.size()) s.resize(spec.precision);
-            Spec padding = spec;
+            if (conversion.precision >= 0 && (size_t)conversion.precision < s.size())
+                s.resize(conversion.precision);
+            Conversion padding = conversion;
             padding.zero = false;
             return Pad("", s, padding);
         }
         default:
-            return std::string(1, spec.type);
+            return std::string(1, conversion.type);
     }
 }
 
@@ -112,11 +115,12 @@ int WINAPI Sim_wvsprintfA(LPSTR lpOutput, LPCSTR lpFormat, va_list arglist) {
             p += 2;
             continue;
         }
-        Spec spec;
-        p = ParseSpec(p + 1, &spec);
-        if (spec.type) {
-            spec.width = spec.width > (int)kMaxOutput ? (int)kMaxOutput : spec.width;
-            out += FormatOne(spec, &args);
+        Conversion conversion;
+        p = ParseConversion(p + 1, &conversion);
+        if (conversion.type) {
+            conversion.width =
+                conversion.width > (int)kMaxOutput ? (int)kMaxOutput : conversion.width;
+            out += FormatOne(conversion, &args);
         }
     }
     va_end(args);

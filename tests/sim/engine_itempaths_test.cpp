@@ -25,7 +25,7 @@ class EngineItemPaths : public SimTest {};
 
 TEST_F(EngineItemPaths, TargetFolderFollowsTheDirectorySpec) {
     struct Case {
-        const char* spec;
+        const char* folder;
         const char* path;
     } cases[] = {
         {"", "C:\\TARGET\\F.TXT"},
@@ -40,11 +40,11 @@ TEST_F(EngineItemPaths, TargetFolderFollowsTheDirectorySpec) {
         SetUp();
         sim::MakeDirectories("C:\\TARGET\\SUB");
         sim::MakeDirectories("C:\\APPS");
-        TestItem item = EmbeddedItem("F.TXT", c.spec, true);
-        strncpy(item.entry.targetDirSpec, c.spec, sizeof item.entry.targetDirSpec - 1);
-        EXPECT_EQ(RunInstall({item}), 1) << c.spec;
-        EXPECT_EQ(FileText(c.path), c.spec) << c.spec;
-        EXPECT_EQ(MessageTexts().size(), 0u) << c.spec;
+        TestItem item = EmbeddedItem("F.TXT", c.folder, true);
+        strncpy(item.entry.targetDirSpec, c.folder, sizeof item.entry.targetDirSpec - 1);
+        EXPECT_EQ(RunInstall({item}), 1) << c.folder;
+        EXPECT_EQ(FileText(c.path), c.folder) << c.folder;
+        EXPECT_EQ(MessageTexts().size(), 0u) << c.folder;
     }
 }
 
@@ -160,7 +160,7 @@ struct FailureCase {
 
 TEST_F(EngineItemPaths, FailuresEndTheInstallationWithTheirMessage) {
     FailureCase cases[] = {
-        {"second level of a relative spec",
+        {"second level of a relative folder name",
          [] {
              TestItem item = EmbeddedItem("F.TXT", "x", true);
              strcpy(item.entry.targetDirSpec, "NEW\\DEEP");
