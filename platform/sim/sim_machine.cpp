@@ -149,32 +149,32 @@ HINSTANCE ModuleInstance() {
 // ---------------------------------------------------------------------------------------
 // Accounting
 
-int OpenHandleCount() {
+namespace {
+
+template <typename Map, typename Held>
+int CountHeld(const Map& map, Held held) {
     int count = 0;
-    for (const auto& entry : M().files)
-        if (!entry.second.otherProcess) count++;
+    for (const auto& entry : map)
+        if (held(entry.second)) count++;
     return count;
+}
+
+}  // namespace
+
+int OpenHandleCount() {
+    return CountHeld(M().files, [](const OpenFile& file) { return !file.otherProcess; });
 }
 
 int GlobalBlocksHeld() {
-    int count = 0;
-    for (const auto& entry : M().memory)
-        if (!entry.second.local) count++;
-    return count;
+    return CountHeld(M().memory, [](const auto& block) { return !block.local; });
 }
 
 int LocalBlocksHeld() {
-    int count = 0;
-    for (const auto& entry : M().memory)
-        if (entry.second.local) count++;
-    return count;
+    return CountHeld(M().memory, [](const auto& block) { return block.local; });
 }
 
 int GdiObjectsHeld() {
-    int count = 0;
-    for (const auto& entry : M().gdiObjects)
-        if (!entry.second.stock) count++;
-    return count;
+    return CountHeld(M().gdiObjects, [](const GdiObject& object) { return !object.stock; });
 }
 
 int DeviceContextsHeld() {
