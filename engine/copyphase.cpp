@@ -11,11 +11,24 @@ namespace {
 
 const int ID_ABORT_INSTALL = 1;  // also what the dialog manager sends for Enter
 
+// Ends the modal loop with `result`. Should EndDialog fail, the dialog is destroyed instead,
+// so that it never waits with no timer pending; the loop then ends with 0.
+void EndProgressDialog(HWND dialog, INT_PTR result) {
+    if (!win.EndDialog(dialog, result)) win.DestroyWindow(dialog);
+}
+
 INT_PTR OnInitDialog(HWND dialog) {
     win.SetWindowTextA(dialog, "Installing Application Files");
     CentreDialog(dialog);
-    ArmTimer(TIMER_START, 60);
+    if (!ArmTimer(TIMER_START, 60)) EndProgressDialog(dialog, 0);
     return 1;
+}
+
+// The bar's rectangle is converted to pixels once; a failed conversion is tried again at the
+// next tick, and no bar is drawn until it has succeeded.
+void ConvertBarRectOnce(HWND dialog) {
+    if (InstallState.firstTick && win.MapDialogRect(dialog, &InstallState.barRect))
+        InstallState.firstTick = 0;
 }
 
 INT_PTR OnAbortInstall(HWND dialog) {
@@ -25,7 +38,7 @@ INT_PTR OnAbortInstall(HWND dialog) {
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     ShowAbortMessage(dialog, "Aborting install at users request!");
-    win.EndDialog(dialog, 0);
+    EndProgressDialog(dialog, 0);
     return 1;
 }
 
@@ -37,24 +50,21 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR OnTimer(HWND dialog) {
     // The message's own timer id is not consulted: only one timer is ever pending.
     win.KillTimer(dialog, InstallState.timerId);
+    ConvertBarRectOnce(dialog);
     int ok = 1;
     switch (InstallState.timerId) {
         case TIMER_START:
-            if (InstallState.firstTick) {
-                win.MapDialogRect(dialog, &InstallState.barRect);
-                InstallState.firstTick = 0;
-            }
             ok = StartCopyPhase();
             break;
         case TIMER_STEP:
             ok = TransferStep();
             break;
         case TIMER_DONE:
-            win.EndDialog(dialog, 1);
+            EndProgressDialog(dialog, 1);
             return 1;
     }
     if (ok) return 1;
-    win.EndDialog(dialog, 0);
+    EndProgressDialog(dialog, 0);
     return 0;
 }
 
@@ -105,8 +115,7 @@ int StartCopyPhase(void) {
     if (InstallState.current >= InstallState.itemCount) {
         InstallState.bytesDone = InstallState.bytesTotal;
         DrawProgress();
-        ArmTimer(TIMER_DONE, 2000);
-        return 1;
+        return ArmTimer(TIMER_DONE, 2000);
     }
     // The first buffer of the first item moves in this same tick.
     return TransferStep();

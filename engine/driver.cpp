@@ -36,17 +36,23 @@ int OpenInstallerFile(void) {
     return 1;
 }
 
+// After a failed seek or read the installer file is closed at once, before the buffers and
+// the table are given back.
+int FailPackageRead(const char* format) {
+    ShowErrorCodeMessage(InstallState.progressDialog, format);
+    CloseFile(&InstallState.installerFile);
+    return 0;
+}
+
 // Reads exactly `size` bytes of the package. A file that ends early is corrupt: the table
 // would otherwise be read from bytes that were never delivered.
 int ReadPackageBytes(void* into, DWORD size) {
     DWORD got = 0;
-    if (!win.ReadFile(InstallState.installerFile, into, size, &got, NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during read of executable.");
-        return 0;
-    }
+    if (!win.ReadFile(InstallState.installerFile, into, size, &got, NULL))
+        return FailPackageRead("Due to unknown file error (%#X) during read of executable.");
     if (got == size) return 1;
     ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+    CloseFile(&InstallState.installerFile);
     return 0;
 }
 
@@ -65,11 +71,8 @@ int TakeTable(void) {
 // the first stored byte.
 int LoadCopyTable(void) {
     if (win.SetFilePointer(InstallState.installerFile, (LONG)InstallState.packageOffset, NULL,
-                           FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during seek on executable.");
-        return 0;
-    }
+                           FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return FailPackageRead("Due to unknown file error (%#X) during seek on executable.");
     uint8_t count[ITEM_COUNT_SIZE];
     if (!ReadPackageBytes(count, ITEM_COUNT_SIZE)) return 0;
     InstallState.itemCount = ReadLE16(count);

@@ -52,8 +52,9 @@ void ShowLaunchFailure(void);
 // Shared helpers (enginecommon.cpp).
 // Closes the file in a handle field when it is open and sets the field back to none.
 void CloseFile(HANDLE* field);
-// Arms the one pending timer of the progress dialog.
-void ArmTimer(UINT id, UINT delayMs);
+// Arms the one pending timer of the progress dialog. 0 when SetTimer failed: the user has been
+// told and the current item's files are closed.
+int ArmTimer(UINT id, UINT delayMs);
 // Shows `format` (one "%#X") with an error code read earlier, caption "Aborting Install",
 // owned by the progress dialog (none outside it).
 void ShowCodeMessage(const char* format, DWORD code);

@@ -14,9 +14,14 @@ void CloseFile(HANDLE* field) {
     *field = nullptr;
 }
 
-void ArmTimer(UINT id, UINT delayMs) {
+int ArmTimer(UINT id, UINT delayMs) {
     InstallState.timerId = (uint16_t)id;
-    win.SetTimer(InstallState.progressDialog, id, delayMs, NULL);
+    if (win.SetTimer(InstallState.progressDialog, id, delayMs, NULL)) return 1;
+    // Without its timer the dialog would wait for a tick that never comes.
+    ShowCodeMessage("Due to unknown timer error (%#X) during installation!", win.GetLastError());
+    CloseFile(&InstallState.sourceFile);
+    CloseFile(&InstallState.outputFile);
+    return 0;
 }
 
 void ShowCodeMessage(const char* format, DWORD code) {

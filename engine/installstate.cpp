@@ -13,7 +13,7 @@ InstallStateRecord InstallState = {
     // Memory and files: buffers, table, itemCount, installer, source and output files
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr,
     // Copy position and progress: current .. bitByte, window, windowPos
-    0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0,
     // Current item's paths: targetPath, targetFolder, sourcePath, diskLabel, launchResult
     {}, {}, {}, {}, 0,
     // Progress dialog: progressDialog, timerId, firstTick, barRect (dialog units)

@@ -10,7 +10,6 @@
 #include "engine/core/paths.h"
 #include "platform/win32api.h"
 
-
 const uint32_t COPY_BUFFER_SIZE = 5000;
 const uint32_t SOURCE_DIR_SIZE = 144;
 const uint32_t DISK_LABEL_SIZE = 20;
@@ -53,6 +52,7 @@ struct InstallStateRecord {
     uint32_t bytesDone;
     uint32_t bytesTotal;
     uint32_t embeddedLeft;
+    uint32_t sourceLeft;  // stored bytes the current separate source file has yet to deliver
     uint32_t inPos;
     uint32_t inFill;
     uint8_t bitMask;

@@ -63,21 +63,45 @@ int SkipStoredBytes(uint32_t storedSize) {
     return low != INVALID_SET_FILE_POINTER || win.GetLastError() == NO_ERROR;
 }
 
+enum TargetPresence { TARGET_ABSENT, TARGET_PRESENT, TARGET_UNKNOWN };
+
+// Whether the target of an entry without CF_OVERWRITE exists. A failed test open means absent
+// only when the file or its folder is missing, or when it is held open elsewhere (the open for
+// output then tells the user). Any other failure (access denied, a passing network error)
+// says nothing, so the attributes decide: an existing file must never be overwritten because
+// a test could not open it. *test receives the open handle when the open succeeded.
+TargetPresence FindTarget(HANDLE* test) {
+    *test = win.CreateFileA(InstallState.targetPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+    if (*test != INVALID_HANDLE_VALUE) return TARGET_PRESENT;
+    *test = nullptr;
+    DWORD code = win.GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+        code == ERROR_SHARING_VIOLATION)
+        return TARGET_ABSENT;
+    if (win.GetFileAttributesA(InstallState.targetPath) != INVALID_FILE_ATTRIBUTES)
+        return TARGET_PRESENT;
+    ShowErrorCodeMessage(InstallState.progressDialog,
+                         "Due to unknown file error (%#X) during open for output.");
+    return TARGET_UNKNOWN;
+}
+
 // Skip test for an entry without CF_OVERWRITE: an existing target is left untouched and its
 // stored bytes, if any, are passed over. Returns 0 after a failure, else 1 with *skipped set.
 int SkipExistingTarget(const CopyTableEntry& entry, int* skipped) {
-    HANDLE test = win.CreateFileA(InstallState.targetPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
-    if (test == INVALID_HANDLE_VALUE) return 1;
+    HANDLE test = nullptr;
+    TargetPresence presence = FindTarget(&test);
+    if (presence == TARGET_UNKNOWN) return 0;
+    if (presence == TARGET_ABSENT) return 1;
     if ((entry.flags & CF_EMBEDDED) && !SkipStoredBytes(entry.storedSize)) {
         DWORD code = win.GetLastError();
-        win.CloseHandle(test);
+        CloseFile(&test);
         ShowCodeMessage("Due to unknown file error (%#X) during file extraction!", code);
         return 0;
     }
     InstallState.bytesDone += entry.storedSize;
     *skipped = 1;
-    win.CloseHandle(test);
+    CloseFile(&test);
     return 1;
 }
 

@@ -90,6 +90,7 @@ int PrepareNextItem(void) {
     if (!(entry.flags & CF_HIDE_NAME))
         win.SetDlgItemTextA(InstallState.progressDialog, 101, entry.targetName);
     InstallState.embeddedLeft = entry.storedSize;
+    InstallState.sourceLeft = entry.storedSize;
     return OpenOutputFile();
 }
 
@@ -98,19 +99,16 @@ int FinishItem(void) {
     if ((CurrentEntry().flags & CF_LAUNCH_AFTER_COPY) && !RunItemProgram()) return 0;
     InstallState.current++;
     if (InstallState.current < InstallState.itemCount && !PrepareNextItem()) return 0;
-    if (InstallState.current < InstallState.itemCount) {
-        ArmTimer(TIMER_STEP, 60);
-    } else {
-        InstallState.bytesDone = InstallState.bytesTotal;
-        DrawProgress();
-        ArmTimer(TIMER_DONE, 2000);
-    }
-    return 1;
+    if (InstallState.current < InstallState.itemCount) return ArmTimer(TIMER_STEP, 60);
+    InstallState.bytesDone = InstallState.bytesTotal;
+    DrawProgress();
+    return ArmTimer(TIMER_DONE, 2000);
 }
 
 void DrawProgress(void) {
     double fraction = DoneFraction();
-    HDC dc = win.GetDC(InstallState.progressDialog);
+    // Until the bar's rectangle is in pixels (firstTick cleared) only the percentage shows.
+    HDC dc = InstallState.firstTick ? nullptr : win.GetDC(InstallState.progressDialog);
     if (dc) {
         BarTools tools = {nullptr, nullptr, nullptr};
         DrawBar(dc, fraction, &tools);

@@ -39,22 +39,53 @@ int EndDecodedItem(uint32_t produced) {
     return 1;
 }
 
+int RefuseDamagedSource(void) {
+    char text[96];
+    win.wsprintfA(text, "The source file (%s) is damaged!", CurrentEntry().sourceName);
+    ShowAbortMessage(InstallState.progressDialog, text);
+    return 0;
+}
+
+int RefuseCorruptInstaller(void) {
+    ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+    return 0;
+}
+
+// An embedded stream must end exactly where its stored bytes end: bytes left over (unread in
+// the file or unused in the buffer) would be decoded as the start of the next item.
+int EmbeddedStreamEndsInPlace(void) {
+    if (CurrentEntry().flags & CF_EXTERNAL_SOURCE) return 1;  // longer source files are fine
+    return InstallState.embeddedLeft == 0 && InstallState.inPos == InstallState.inFill;
+}
+
 // A stream that still needs input where its data has ended is damaged; the left-overs of an
 // earlier read in the buffer are never decoded.
 int RefillInput(void) {
     if (CurrentEntry().flags & CF_EXTERNAL_SOURCE) {
         if (!ReadFromSource()) return 0;
         if (InstallState.inFill > 0) return 1;
-        char text[96];
-        win.wsprintfA(text, "The source file (%s) is damaged!", CurrentEntry().sourceName);
-        ShowAbortMessage(InstallState.progressDialog, text);
-        return 0;
+        return RefuseDamagedSource();
     }
-    if (InstallState.embeddedLeft == 0) {
-        ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
-        return 0;
-    }
+    if (InstallState.embeddedLeft == 0) return RefuseCorruptInstaller();
     return ReadFromInstaller();
+}
+
+// A full disk: a short write on the old systems, ERROR_DISK_FULL or ERROR_HANDLE_DISK_FULL
+// from a failing write on Windows NT. Always the target directory's drive, whatever folder
+// the item goes to.
+int RefuseFullDisk(void) {
+    char text[64];
+    win.wsprintfA(text, "Due to insufficient space on drive (%s:).", InstallState.targetDrive);
+    ShowAbortMessage(InstallState.progressDialog, text);
+    return 0;
+}
+
+// Takes a source read's bytes off what the item's table entry says the source holds.
+void CountSourceBytes(void) {
+    if (InstallState.inFill >= InstallState.sourceLeft)
+        InstallState.sourceLeft = 0;
+    else
+        InstallState.sourceLeft -= InstallState.inFill;
 }
 
 }  // namespace
@@ -86,17 +117,12 @@ int NextInputByte(void) {
 int WriteOutput(const uint8_t* bytes, uint32_t count) {
     DWORD written = 0;
     if (!win.WriteFile(InstallState.outputFile, bytes, count, &written, NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during file generation!");
+        DWORD code = win.GetLastError();
+        if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return RefuseFullDisk();
+        ShowCodeMessage("Due to unknown file error (%#X) during file generation!", code);
         return 0;
     }
-    if (written < count) {
-        // Always the target directory's drive, whatever folder the item goes to.
-        char text[64];
-        win.wsprintfA(text, "Due to insufficient space on drive (%s:).", InstallState.targetDrive);
-        ShowAbortMessage(InstallState.progressDialog, text);
-        return 0;
-    }
+    if (written < count) return RefuseFullDisk();
     return 1;
 }
 
@@ -109,11 +135,7 @@ int ReadFromInstaller(void) {
                              "Due to unknown file error (%#X) during file extraction!");
         return 0;
     }
-    if (got != wanted) {
-        // The file is shorter than its package says.
-        ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
-        return 0;
-    }
+    if (got != wanted) return RefuseCorruptInstaller();  // shorter than its package says
     InstallState.inFill = got;
     InstallState.bytesDone += got;
     InstallState.embeddedLeft -= got;
@@ -136,12 +158,13 @@ int ReadFromSource(void) {
 
 int CopyFromSourceStep(void) {
     if (!ReadFromSource()) return 0;
+    CountSourceBytes();
+    // A short read ends the file; one that ends before its stored size is a damaged copy.
+    if (InstallState.inFill < InstallState.bufferSize && InstallState.sourceLeft > 0)
+        return RefuseDamagedSource();
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.inFill == InstallState.bufferSize) {
-        ArmTimer(TIMER_STEP, 60);
-        return 1;
-    }
+    if (InstallState.inFill == InstallState.bufferSize) return ArmTimer(TIMER_STEP, 60);
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -151,10 +174,7 @@ int CopyFromInstallerStep(void) {
     if (!ReadFromInstaller()) return 0;
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.embeddedLeft > 0) {
-        ArmTimer(TIMER_STEP, 60);
-        return 1;
-    }
+    if (InstallState.embeddedLeft > 0) return ArmTimer(TIMER_STEP, 60);
     // The installer file stays open for the following items.
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -169,10 +189,11 @@ int DecodeStep(void) {
         int result = DecodeLzssToken(bits, InstallState.window, &InstallState.windowPos,
                                      InstallState.outBuffer, &produced);
         if (result == LZSS_TOKEN_INPUT_FAILED) return 0;
-        if (result == LZSS_TOKEN_END) return EndDecodedItem(produced);
+        if (result != LZSS_TOKEN_END) continue;
+        if (!EmbeddedStreamEndsInPlace()) return RefuseCorruptInstaller();
+        return EndDecodedItem(produced);
     }
-    if (!WriteOutput(InstallState.outBuffer, produced)) return 0;
-    ArmTimer(TIMER_STEP, 60);
+    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, 60)) return 0;
     DrawProgress();
     return 1;
 }

@@ -59,8 +59,7 @@ WIN_API(DWORD, GetCurrentDirectoryA, (DWORD nBufferLength, LPSTR lpBuffer),
 WIN_API(BOOL, SetCurrentDirectoryA, (LPCSTR lpPathName), (lpPathName), FALSE)
 WIN_API(UINT, GetWindowsDirectoryA, (LPSTR lpBuffer, UINT uSize), (lpBuffer, uSize), 0)
 WIN_API(UINT, GetSystemDirectoryA, (LPSTR lpBuffer, UINT uSize), (lpBuffer, uSize), 0)
-WIN_API(UINT, WinExec, (LPCSTR lpCmdLine, UINT uCmdShow), (lpCmdLine, uCmdShow),
-        (UINT)FAULT_ERROR)
+WIN_API(UINT, WinExec, (LPCSTR lpCmdLine, UINT uCmdShow), (lpCmdLine, uCmdShow), (UINT)FAULT_ERROR)
 WIN_API(DWORD, GetLastError, (void), (), FAULT_ERROR)
 WIN_API_VOID(SetLastError, (DWORD dwErrCode), (dwErrCode))
 
@@ -92,8 +91,7 @@ WIN_API(LONG, RegQueryValueExA,
         (hKey, lpValueName, lpReserved, lpType, lpData, lpcbData), (LONG)FAULT_ERROR)
 WIN_API(LONG, RegCloseKey, (HKEY hKey), (hKey), (LONG)FAULT_ERROR)
 WIN_API(DWORD, GetProfileStringA,
-        (LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
-         DWORD nSize),
+        (LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString, DWORD nSize),
         (lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize),
         FailedProfileString(lpReturnedString, nSize))
 
@@ -112,15 +110,16 @@ WIN_API(LRESULT, DefWindowProcA, (HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         (hWnd, Msg, wParam, lParam), 0)
 WIN_API_VOID(PostQuitMessage, (int nExitCode), (nExitCode))
 WIN_API(HICON, LoadIconA, (HINSTANCE hInstance, LPCSTR lpIconName), (hInstance, lpIconName), NULL)
-WIN_API(HCURSOR, LoadCursorA, (HINSTANCE hInstance, LPCSTR lpCursorName),
-        (hInstance, lpCursorName), NULL)
-WIN_API(HWND, FindWindowA, (LPCSTR lpClassName, LPCSTR lpWindowName),
-        (lpClassName, lpWindowName), NULL)
+WIN_API(HCURSOR, LoadCursorA, (HINSTANCE hInstance, LPCSTR lpCursorName), (hInstance, lpCursorName),
+        NULL)
+WIN_API(HWND, FindWindowA, (LPCSTR lpClassName, LPCSTR lpWindowName), (lpClassName, lpWindowName),
+        NULL)
 WIN_API(INT_PTR, DialogBoxParamA,
         (HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
          LPARAM dwInitParam),
         (hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam), -1)
 WIN_API(BOOL, EndDialog, (HWND hDlg, INT_PTR nResult), (hDlg, nResult), FALSE)
+WIN_API(BOOL, DestroyWindow, (HWND hWnd), (hWnd), FALSE)
 WIN_API(BOOL, SetDlgItemTextA, (HWND hDlg, int nIDDlgItem, LPCSTR lpString),
         (hDlg, nIDDlgItem, lpString), FALSE)
 WIN_API(UINT, GetDlgItemTextA, (HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax),
@@ -128,8 +127,7 @@ WIN_API(UINT, GetDlgItemTextA, (HWND hDlg, int nIDDlgItem, LPSTR lpString, int c
 WIN_API(BOOL, SetWindowTextA, (HWND hWnd, LPCSTR lpString), (hWnd, lpString), FALSE)
 WIN_API(int, MessageBoxA, (HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType),
         (hWnd, lpText, lpCaption, uType), 0)
-WIN_API(UINT_PTR, SetTimer,
-        (HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc),
+WIN_API(UINT_PTR, SetTimer, (HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc),
         (hWnd, nIDEvent, uElapse, lpTimerFunc), 0)
 WIN_API(BOOL, KillTimer, (HWND hWnd, UINT_PTR uIDEvent), (hWnd, uIDEvent), FALSE)
 WIN_API(BOOL, MapDialogRect, (HWND hDlg, LPRECT lpRect), (hDlg, lpRect), FALSE)

@@ -37,6 +37,11 @@ int CreateIntermediateLevel(const char* prefix) {
     return win.GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+int IsDirectory(const char* path) {
+    DWORD attributes = win.GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // The final directory exists: it may be used only when it is the product's earlier directory.
 int ExistingDirectoryIsOurs(const char* path, HWND owner) {
     char directory[PRODUCT_SETTING_SIZE];
@@ -122,7 +127,9 @@ int CreateTargetDirectory(const char* path, HWND owner) {
         *separator = '\\';
     }
     if (win.CreateDirectoryA(working, NULL)) return 1;
-    if (win.GetLastError() == ERROR_ALREADY_EXISTS) return ExistingDirectoryIsOurs(working, owner);
+    if (win.GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(working))
+        return ExistingDirectoryIsOurs(working, owner);
+    // A file of that name (or a level that vanished) can never be the target directory.
     ShowDirectoryError(owner, "Creating Directory Name");
     return 0;
 }

@@ -67,10 +67,12 @@ int RecordSourceDir(HWND mainWindow) {
 
 // The registry's program-files directory followed by VarnookSW\QRVNE32 (joined unchanged, so
 // a value ending in '\' gives a doubled separator), or the fixed default when the value cannot
-// be read or the joined text would not fit InstallState.targetDir.
+// be read or the joined text is longer than the directory dialog's field hands back (it could
+// never be accepted whole).
 void ProposeDefaultTargetDir(void) {
     if (ReadProgramFilesDir() &&
-        JoinPath(InstallState.targetDir, PATH_FIELD_SIZE, InstallState.targetDir, PRODUCT_SUBDIR))
+        JoinPath(InstallState.targetDir, PATH_FIELD_SIZE, InstallState.targetDir, PRODUCT_SUBDIR) &&
+        strlen(InstallState.targetDir) < (size_t)TYPED_DIR_SIZE)
         return;
     memset(InstallState.targetDir, 0, PATH_FIELD_SIZE);
     strcpy(InstallState.targetDir, FIXED_DEFAULT_DIR);
@@ -125,6 +127,8 @@ int ReadProgramFilesDir(void) {
                                        (LPBYTE)InstallState.targetDir, &size);
     win.RegCloseKey(key);
     // The field was cleared, so a value shorter than the field ends inside it; one that fills
-    // all 260 bytes without a terminator is not taken.
-    return result == ERROR_SUCCESS && memchr(InstallState.targetDir, '\0', PATH_FIELD_SIZE) != NULL;
+    // all 260 bytes without a terminator is not taken, nor is an empty one (it would propose a
+    // directory without a drive).
+    return result == ERROR_SUCCESS && InstallState.targetDir[0] != '\0' &&
+           memchr(InstallState.targetDir, '\0', PATH_FIELD_SIZE) != NULL;
 }

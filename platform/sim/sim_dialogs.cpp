@@ -302,6 +302,7 @@ int ModalStep(HWND handle) {
 INT_PTR RunModalLoop(HWND handle) {
     for (int steps = 0;; steps++) {
         Window* dialog = FindWindowByHandle(handle);
+        if (!dialog) return 0;  // destroyed by DestroyWindow from one of its own handlers
         if (dialog->ended) break;
         if (steps >= M().modalStepLimit) {
             Record("stuck", {F("dialog", dialog->name), F("reason", "step-limit")});
@@ -340,6 +341,16 @@ INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
     Record("dialog-end",
            {F("template", t->name), F("dialog", name), N("result", (long long)result)});
     return result;
+}
+
+// Destroys at once, as on Windows: WM_DESTROY reaches the procedure inside this call, and a
+// modal dialog's loop then ends with 0 unless EndDialog had been called.
+BOOL WINAPI Sim_DestroyWindow(HWND hWnd) {
+    Window* window = FindWindowByHandle(hWnd);
+    if (!window || window->destroying) return SetError(ERROR_INVALID_WINDOW_HANDLE), FALSE;
+    Record("destroy", {F("dialog", window->name), F("source", "program")});
+    DestroyDialog(hWnd);
+    return TRUE;
 }
 
 BOOL WINAPI Sim_EndDialog(HWND hDlg, INT_PTR nResult) {

@@ -267,4 +267,142 @@ TEST_F(EngineCopyPhase, EveryFailingPlatformCallIsToldAndReleased) {
     }
 }
 
+bool AnyStuck() {
+    return !sim::EventsOf("stuck").empty();
+}
+
+// A timer that cannot be armed would leave the dialog waiting for a tick that never comes: the
+// user is told, the item's files are closed and the dialog ends with 0.
+TEST_F(EngineCopyPhase, TimerThatCannotBeArmedEndsTheInstallation) {
+    // 10000 bytes: 111 at start, 222 twice, 333 when done.
+    for (unsigned nth : {1u, 2u, 4u}) {
+        SetUp();
+        FailPlatformCall("SetTimer", nth, 0, ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_EQ(RunInstall({EmbeddedItem("BIG.TXT", std::string(10000, 'z'), true)}), 0) << nth;
+        std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u) << nth;
+        EXPECT_EQ(boxes[0].text, "Due to unknown timer error (0X8) during installation!") << nth;
+        EXPECT_EQ(boxes[0].caption, "Aborting Install") << nth;
+        EXPECT_EQ(boxes[0].owner, "progress") << nth;
+        EXPECT_FALSE(AnyStuck()) << nth;
+        EXPECT_EQ(HeldResources(), "") << nth;
+    }
+}
+
+// EndDialog that fails must not leave the dialog open with nothing pending: it is destroyed,
+// and the installation ends as after a dialog closed from outside (result 0, no post-launch).
+TEST_F(EngineCopyPhase, FailedEndDialogStillEndsTheDialog) {
+    struct Case {
+        const char* name;
+        int64_t abortAt;  // -1: no abort
+        const char* message;
+    } cases[] = {
+        {"at the done timer", -1, nullptr},
+        {"after Abort Install", 100, "Aborting install at users request!"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        sim::PutFile("C:\\TARGET\\END.EXE", "MZ");
+        if (c.abortAt >= 0) {
+            sim::UserAction action;
+            action.kind = sim::ActionKind::Press;
+            action.control = 1;
+            action.at = c.abortAt;
+            sim::QueueAction(action);
+        }
+        FailPlatformCall("EndDialog", 1, 1, ERROR_INVALID_WINDOW_HANDLE);
+        EXPECT_EQ(RunInstall({EmbeddedItem("BIG.TXT", std::string(10000, 'z'), true),
+                              ProgramEntry("END.EXE", CF_LAUNCH_AT_END)}),
+                  0)
+            << c.name;
+        EXPECT_EQ(MessageTexts(),
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+            << c.name;
+        EXPECT_FALSE(AnyStuck()) << c.name;
+        EXPECT_TRUE(sim::EventsOf("launch").empty()) << c.name;
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
+// The bar's rectangle in pixels is what a clean run draws; a failed conversion draws no bar
+// until a later tick converts it.
+TEST_F(EngineCopyPhase, FailedMapDialogRectIsRetriedAndDrawsNoBarUntilThen) {
+    std::string content(15000, 'z');
+    ASSERT_EQ(RunInstall({EmbeddedItem("BIG.TXT", content, true)}), 1);
+    std::vector<sim::Event> clean = sim::EventsOf("rectangle");
+    ASSERT_FALSE(clean.empty());
+    const std::string frame = clean[0].Get("left") + "," + clean[0].Get("top") + "," +
+                              clean[0].Get("right") + "," + clean[0].Get("bottom");
+    for (int persistent : {0, 1}) {
+        SetUp();
+        FailPlatformCall("MapDialogRect", 1, persistent, ERROR_INVALID_WINDOW_HANDLE);
+        EXPECT_EQ(RunInstall({EmbeddedItem("BIG.TXT", content, true)}), 1) << persistent;
+        std::vector<sim::Event> rects = sim::EventsOf("rectangle");
+        EXPECT_EQ(ControlTexts(100).back(), "100%") << persistent;
+        if (persistent) {
+            EXPECT_TRUE(rects.empty());
+            continue;
+        }
+        ASSERT_FALSE(rects.empty());
+        EXPECT_GT(rects[0].t, sim::EventsOf("timer")[0].t) << "no bar in the first tick";
+        EXPECT_EQ(rects[0].Get("left") + "," + rects[0].Get("top") + "," + rects[0].Get("right") +
+                      "," + rects[0].Get("bottom"),
+                  frame);
+        EXPECT_EQ(PlatformCallCount("MapDialogRect"), 2u);
+    }
+}
+
+std::vector<std::string> releaseOrder;
+BOOL WINAPI RecordingCloseHandle(HANDLE handle) {
+    releaseOrder.push_back("CloseHandle");
+    return PlatformBackend.CloseHandle(handle);
+}
+HGLOBAL WINAPI RecordingGlobalFree(HGLOBAL block) {
+    releaseOrder.push_back("GlobalFree");
+    return PlatformBackend.GlobalFree(block);
+}
+HLOCAL WINAPI RecordingLocalFree(HLOCAL block) {
+    releaseOrder.push_back("LocalFree");
+    return PlatformBackend.LocalFree(block);
+}
+int WINAPI RecordingMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    releaseOrder.push_back("MessageBoxA");
+    return PlatformBackend.MessageBoxA(owner, text, caption, style);
+}
+
+// After a failed seek or read of the package the installer file is closed first, straight
+// after the message, then the table and the buffers are given back.
+TEST_F(EngineCopyPhase, FailedPackageReadClosesTheInstallerFileFirst) {
+    const std::vector<std::string> withoutTable = {"MessageBoxA", "CloseHandle", "GlobalFree",
+                                                   "GlobalFree"};
+    std::vector<std::string> withTable = withoutTable;
+    withTable.insert(withTable.begin() + 2, "LocalFree");
+    struct Case {
+        const char* call;
+        unsigned nth;
+        std::string block;
+        std::vector<std::string> order;
+    } cases[] = {
+        {"SetFilePointer", 1, "", withoutTable},
+        {"ReadFile", 1, "", withoutTable},
+        {"ReadFile", 2, "", withTable},
+        {"", 0, std::string("\x02\x00", 2) + std::string(COPY_ENTRY_SIZE, 'x'), withTable},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        releaseOrder.clear();
+        win.CloseHandle = RecordingCloseHandle;
+        win.GlobalFree = RecordingGlobalFree;
+        win.LocalFree = RecordingLocalFree;
+        win.MessageBoxA = RecordingMessageBoxA;
+        if (c.nth) FailPlatformCall(c.call, c.nth, 0, ERROR_READ_FAULT);
+        int result =
+            c.block.empty() ? RunInstall({EmbeddedItem("A", "a", true)}) : RunInstallBlock(c.block);
+        RestorePlatformCalls();
+        EXPECT_EQ(result, 0) << c.call << c.nth;
+        EXPECT_EQ(releaseOrder, c.order) << c.call << c.nth;
+        EXPECT_EQ(HeldResources(), "") << c.call << c.nth;
+    }
+}
+
 }  // namespace

@@ -73,6 +73,45 @@ TEST_F(EngineItemPaths, ExistingTargetWithoutOverwriteIsPassedOverWithItsStoredB
     EXPECT_EQ(ControlTexts(101), std::vector<std::string>{"NEXT.TXT"});
 }
 
+// The skip test's open failing for a reason other than a missing or busy file says nothing
+// about the target: the attributes decide, and an existing file is never overwritten.
+TEST_F(EngineItemPaths, SkipTestFailureNeverOverwritesAnExistingTarget) {
+    struct Case {
+        const char* name;
+        DWORD openError;
+        bool failAttributes;
+        bool exists;
+        const char* content;  // of KEEP.DB afterwards
+        const char* message;
+    } cases[] = {
+        {"denied, exists", ERROR_ACCESS_DENIED, false, true, "mine", nullptr},
+        {"network, exists", ERROR_NETNAME_DELETED, false, true, "mine", nullptr},
+        {"denied, attributes fail", ERROR_ACCESS_DENIED, true, true, "mine",
+         "Due to unknown file error (0X5) during open for output."},
+        {"not found", ERROR_FILE_NOT_FOUND, false, false, "packaged", nullptr},
+        {"path not found", ERROR_PATH_NOT_FOUND, false, false, "packaged", nullptr},
+        {"sharing violation", ERROR_SHARING_VIOLATION, false, false, "packaged", nullptr},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        if (c.exists) sim::PutFile("C:\\TARGET\\KEEP.DB", "mine");
+        TestItem keep = EmbeddedItem("KEEP.DB", "packaged", true);
+        TestItem next = EmbeddedItem("NEXT.TXT", "next", true);
+        FailPlatformCall("CreateFileA", 2, 0, c.openError);  // 1 is the installer file
+        if (c.failAttributes) FailPlatformCall("GetFileAttributesA", 1, 0, ERROR_ACCESS_DENIED);
+        int result = RunInstall({keep, next});
+        EXPECT_EQ(result, c.message ? 0 : 1) << c.name;
+        EXPECT_EQ(FileText("C:\\TARGET\\KEEP.DB"), c.content) << c.name;
+        EXPECT_EQ(MessageTexts(),
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+            << c.name;
+        if (!c.message) {
+            EXPECT_EQ(FileText("C:\\TARGET\\NEXT.TXT"), "next") << c.name;
+        }
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
 // Hostile packages: a stored size of 2 GB or more passed over for an existing target must
 // move forward (and then find the package too short), never back into the table; a source
 // opened for an entry that is neither embedded nor external must not stay open.

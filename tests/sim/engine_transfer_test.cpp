@@ -209,4 +209,92 @@ TEST_F(EngineTransfer, ShortWriteNamesTheTargetDrive) {
     EXPECT_EQ(HeldResources(), "");
 }
 
+// An embedded stream must use up exactly its stored bytes: what is left would be decoded as
+// the next item. Checked before the last tick writes, so the item gets nothing and no date.
+TEST_F(EngineTransfer, EmbeddedStreamThatEndsBeforeItsStoredBytesIsCorrupt) {
+    std::string stream = LzssTokenWriter().Literals("abc").End();
+    std::string bufferStream = EncodeLiteralsOnly(Pattern(4443));  // 9 bits each, 13 to end
+    struct Case {
+        const char* name;
+        std::string stored;
+    } cases[] = {
+        {"one byte left in the buffer", stream + "x"},
+        {"more than a buffer left over", stream + std::string(6000, '\0')},
+        {"a stream that fills its buffer, then one byte", bufferStream + "y"},
+    };
+    ASSERT_EQ(bufferStream.size(), 5000u);
+    for (const Case& c : cases) {
+        SetUp();
+        TestItem damaged = Compressed("T", c.stored);
+        TestItem next = EmbeddedItem("NEXT.TXT", "next", true);
+        EXPECT_EQ(RunInstall({damaged, next}), 0) << c.name;
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Install program is corrupted!"})
+            << c.name;
+        EXPECT_EQ(FileText("C:\\TARGET\\T"), "") << c.name;
+        EXPECT_EQ(FileText("C:\\TARGET\\NEXT.TXT"), "<missing>") << c.name;
+        EXPECT_EQ(PlatformCallCount("SetFileTime"), 0u) << c.name;
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
+// Separate source files may be longer than the table says (the next release may ship a larger
+// file on the same diskette), but never shorter.
+TEST_F(EngineTransfer, SeparateSourceMustHoldItsStoredSize) {
+    std::string encoded = LzssTokenWriter().Literals("abc").End();
+    struct Case {
+        const char* name;
+        std::string content;
+        uint32_t storedSize;
+        uint16_t flags;
+        const char* message;  // nullptr: installed whole
+    } cases[] = {
+        {"stored, shorter", "abc", 10, 0, "The source file (S) is damaged!"},
+        {"stored, 5000 of 5001", Pattern(5000), 5001, 0, "The source file (S) is damaged!"},
+        {"stored, exact", Pattern(5000), 5000, 0, nullptr},
+        {"stored, longer", "abcdef", 3, 0, nullptr},
+        {"compressed, longer", encoded + "tail", (uint32_t)encoded.size(), CF_COMPRESSED, nullptr},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        TestItem item = ExternalItem("T", "S", c.content, c.flags);
+        item.entry.storedSize = c.storedSize;
+        int result = RunInstall({item});
+        EXPECT_EQ(result, c.message ? 0 : 1) << c.name;
+        if (c.message) {
+            EXPECT_EQ(MessageTexts(), std::vector<std::string>{c.message}) << c.name;
+            EXPECT_EQ(PlatformCallCount("SetFileTime"), 0u) << c.name;
+        } else {
+            EXPECT_TRUE(MessageTexts().empty()) << c.name;
+        }
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
+// Windows NT refuses a write to a full disk instead of writing short: both of its codes tell
+// the user about space, naming the target directory's drive; other codes stay unknown errors.
+TEST_F(EngineTransfer, FullDiskCodesShowTheSpaceMessage) {
+    struct Case {
+        DWORD error;
+        const char* message;
+    } cases[] = {
+        {ERROR_DISK_FULL, "Due to insufficient space on drive (C:)."},
+        {ERROR_HANDLE_DISK_FULL, "Due to insufficient space on drive (C:)."},
+        {ERROR_WRITE_FAULT, "Due to unknown file error (0X1D) during file generation!"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        FailPlatformCall("WriteFile", 1, 0, c.error);
+        EXPECT_EQ(RunInstall({EmbeddedItem("T", "abc", false)}), 0) << c.error;
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{c.message}) << c.error;
+    }
+    // The simulated NT drive that fills up part-way.
+    SetUp();
+    sim::MachineConfig config = sim::Config();
+    DriveOf(config, 'C').writeCapacity = 7000;
+    sim::Boot(config);
+    EXPECT_EQ(RunInstall({EmbeddedItem("T", Pattern(12000), false)}), 0);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Due to insufficient space on drive (C:)."});
+    EXPECT_EQ(HeldResources(), "");
+}
+
 }  // namespace

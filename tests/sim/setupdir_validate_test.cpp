@@ -163,6 +163,20 @@ TEST_F(SetupDirValidate, ExistingDirectoryMustBeTheEarlierInstallation) {
     }
 }
 
+// A file where the final directory should be is never taken as the target directory, even
+// when the earlier installation's settings name it.
+TEST_F(SetupDirValidate, FileInPlaceOfTheFinalDirectoryIsRefused) {
+    for (const char* stored : {"", "C:\\APPS\\QRVNE32"}) {
+        Restart();
+        sim::MakeDirectories("C:\\APPS");
+        sim::PutFile("C:\\APPS\\QRVNE32", "a file");
+        if (stored[0]) sim::SetRegistryString(KEY, "Directory", stored);
+        EXPECT_EQ(Attempt("C:\\APPS\\QRVNE32"), "Creating Directory Name") << stored;
+        EXPECT_EQ(FileText("C:\\APPS\\QRVNE32"), "a file");
+        ExpectNothingHeld();
+    }
+}
+
 DWORD WINAPI ShortFormTooLong(LPCSTR path, LPSTR out, DWORD size) {
     strcpy(out, "X");  // what a careless platform might leave behind
     return 300;

@@ -81,8 +81,9 @@ TEST_F(ShellStartup, InstallsFromTheBlueWindowToExitCodeZeroWhateverTheArguments
     }
 }
 
+// The proposal must be one the user can accept: the edit field hands back 131 characters.
 TEST_F(ShellStartup, DefaultDirectoryComesFromProgramFilesDirWhenItFits) {
-    const std::string fits(241, 'P');  // joined: exactly 259 characters
+    const std::string fits = "C:\\" + std::string(110, 'P');  // joined: exactly 131 characters
     struct Case {
         std::function<void()> arrange;
         std::string dialogText;
@@ -91,6 +92,8 @@ TEST_F(ShellStartup, DefaultDirectoryComesFromProgramFilesDirWhenItFits) {
         {[] { SetProgramFiles("D:\\Apps\\"); }, "D:\\Apps\\\\VarnookSW\\QRVNE32"},
         {[&] { SetProgramFiles(fits); }, fits + "\\VarnookSW\\QRVNE32"},
         {[&] { SetProgramFiles(fits + "P"); }, FIXED_DEFAULT},
+        {[&] { SetProgramFiles(std::string(241, 'P')); }, FIXED_DEFAULT},  // fits the field
+        {[] { SetProgramFiles(""); }, FIXED_DEFAULT},
         {[] {
              sim::SetRegistryBytes(SYSTEM_KEY, "ProgramFilesDir", std::vector<uint8_t>(260, 'C'));
          },
