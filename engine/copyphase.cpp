@@ -11,16 +11,10 @@ namespace {
 
 const int ID_ABORT_INSTALL = 1;  // also what the dialog manager sends for Enter
 
-// Ends the modal loop with `result`. Should EndDialog fail, the dialog is destroyed instead,
-// so that it never waits with no timer pending; the loop then ends with 0.
-void EndProgressDialog(HWND dialog, INT_PTR result) {
-    if (!win.EndDialog(dialog, result)) win.DestroyWindow(dialog);
-}
-
 INT_PTR OnInitDialog(HWND dialog) {
     win.SetWindowTextA(dialog, "Installing Application Files");
     CentreDialog(dialog);
-    if (!ArmTimer(TIMER_START, 60)) EndProgressDialog(dialog, 0);
+    if (!ArmTimer(TIMER_START, 60)) EndModalDialog(dialog, 0);
     return 1;
 }
 
@@ -38,7 +32,7 @@ INT_PTR OnAbortInstall(HWND dialog) {
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     ShowAbortMessage(dialog, "Aborting install at users request!");
-    EndProgressDialog(dialog, 0);
+    EndModalDialog(dialog, 0);
     return 1;
 }
 
@@ -60,11 +54,11 @@ INT_PTR OnTimer(HWND dialog) {
             ok = TransferStep();
             break;
         case TIMER_DONE:
-            EndProgressDialog(dialog, 1);
+            EndModalDialog(dialog, 1);
             return 1;
     }
     if (ok) return 1;
-    EndProgressDialog(dialog, 0);
+    EndModalDialog(dialog, 0);
     return 0;
 }
 

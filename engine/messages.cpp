@@ -14,6 +14,10 @@ void ShowErrorCodeMessage(HWND owner, const char* format) {
     ShowAbortMessage(owner, text);
 }
 
+void EndModalDialog(HWND dialog, INT_PTR result) {
+    if (!win.EndDialog(dialog, result)) win.DestroyWindow(dialog);
+}
+
 void CentreDialog(HWND dialog) {
     HWND parent = win.GetParent(dialog);
     RECT client = {0, 0, 0, 0};

@@ -14,6 +14,10 @@ void ShowAbortMessage(HWND owner, const char* text);
 // straight after the failing platform call, before anything else can change the code.
 void ShowErrorCodeMessage(HWND owner, const char* format);
 
+// Ends a modal dialog with `result`. Should EndDialog fail, the dialog is destroyed instead,
+// so that it never stays open with nothing left to end it; its modal loop then returns 0.
+void EndModalDialog(HWND dialog, INT_PTR result);
+
 // Centres `dialog` over the client area of its parent (the owner of an owned pop-up),
 // keeping its size; used by the dialogs at WM_INITDIALOG.
 void CentreDialog(HWND dialog);

@@ -72,7 +72,9 @@ DWORD FailedProfileString(LPSTR buffer, DWORD size) {
 #undef WIN_API
 #undef WIN_API_VOID
 
+// A formatting that fails leaves an empty text behind, never the buffer's old contents.
 int WINAPIV Facade_wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    if (buffer) buffer[0] = '\0';
     va_list args;
     va_start(args, format);
     int length = win.wvsprintfA(buffer, format, args);

@@ -25,7 +25,7 @@ INT_PTR OnInitDialog(HWND dialog) {
 
 void OnAbortInstall(HWND dialog) {
     ShowAbortMessage(dialog, "Aborting install at users request!");
-    win.EndDialog(dialog, 0);
+    EndModalDialog(dialog, 0);
 }
 
 // Shows the resource's bytes, exactly as stored, in a box over the dialog. A help text that
@@ -51,7 +51,7 @@ void ShowDirectoryHelp(HWND dialog) {
 void OnCommand(HWND dialog, WORD id) {
     switch (id) {
         case DIRDLG_OK:
-            if (ValidateTargetDirectory(dialog)) win.EndDialog(dialog, 1);
+            if (ValidateTargetDirectory(dialog)) EndModalDialog(dialog, 1);
             break;
         case DIRDLG_ABORT:
             OnAbortInstall(dialog);

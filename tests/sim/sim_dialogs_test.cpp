@@ -155,6 +155,7 @@ TEST_F(SimDialogs, EnterEscapeAndDestroy) {
 // Enter clicks the focused push button, else the default one, else sends IDOK. The focus
 // starts on the first tab stop (when WM_INITDIALOG returns TRUE) and follows Press and Type.
 TEST_F(SimDialogs, EnterFollowsTheFocus) {
+    ExpectStuck();
     struct Case {
         const char* dialog;
         INT_PTR initResult;
@@ -200,6 +201,7 @@ TEST_F(SimDialogs, EndDialogInDestroyAfterEndingHasNoEffect) {
 }
 
 TEST_F(SimDialogs, ANeverEndingDialogIsReportedStuck) {
+    ExpectStuck();
     probe_.resultInDestroy = 0;
     EXPECT_EQ(Run("DIRDLG"), 0);
     std::vector<sim::Event> stuck = sim::EventsOf("stuck");
@@ -384,6 +386,7 @@ namespace {
 class SimDefaultAnswers : public SimTest {};
 
 TEST_F(SimDefaultAnswers, AnUnscriptedRetryPromptGivesUpAfterAHundredRepeats) {
+    ExpectStuck();
     std::vector<int> answers;
     for (int i = 0; i < 102; i++)
         answers.push_back(win.MessageBoxA(NULL, "Insert the disk", "Error locating file: X",

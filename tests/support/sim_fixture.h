@@ -17,6 +17,8 @@
 class SimTest : public ::testing::Test {
    protected:
     void SetUp() override {
+        ExpectNoDialogLeftWaiting();  // of the run before, when a test calls SetUp in a loop
+        stuckExpected_ = false;
         char pattern[] = "/tmp/qv-sim-XXXXXX";
         const char* made = mkdtemp(pattern);
         ASSERT_NE(made, nullptr);
@@ -25,6 +27,7 @@ class SimTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        ExpectNoDialogLeftWaiting();
         RestorePlatformCalls();
         std::error_code ec;
         if (!root_.empty()) std::filesystem::remove_all(root_, ec);
@@ -69,7 +72,18 @@ class SimTest : public ::testing::Test {
         return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
     }
 
+    // A dialog left waiting with nothing pending (a "stuck" event) fails the test: on Windows
+    // the user would look at a window that never moves. Tests about that case say so first.
+    void ExpectStuck() { stuckExpected_ = true; }
+    void ExpectNoDialogLeftWaiting() {
+        if (root_.empty() || stuckExpected_) return;
+        for (const sim::Event& stuck : sim::EventsOf("stuck"))
+            ADD_FAILURE() << "left waiting: " << stuck.Get("dialog") << " ("
+                          << stuck.Get("reason") << ")";
+    }
+
     std::string root_;
+    bool stuckExpected_ = false;
 };
 
 // Nothing left held by the code under test: file handles, memory blocks, GDI objects, DCs,
