@@ -108,8 +108,8 @@ InstallerView ReadInstaller(const uint8_t* data, size_t size, const ReaderOption
     return view;
 }
 
-std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t to,
-                                      size_t skipFrom, size_t skipTo) {
+std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t to, size_t skipFrom,
+                                      size_t skipTo) {
     const uint8_t* marker = (const uint8_t*)PACKAGE_OFFSET_MARKER;
     std::vector<size_t> found;
     for (const uint8_t* at = data + from; at < data + to; at++) {

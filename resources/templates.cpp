@@ -30,8 +30,13 @@ sim::DialogData DialogHead(const char* name, const char* caption, int x, int y, 
 // Controls are created as children and visible, as the resource compiler adds to each row.
 sim::DialogControlData Control(int id, const char* className, const char* text, int x, int y,
                                int width, int height, DWORD style) {
-    return sim::DialogControlData{id,    className, text, x, y, width, height,
-                                  (DWORD)(WS_CHILD | WS_VISIBLE | style)};
+    sim::DialogControlData control;
+    control.id = id;
+    control.className = className;
+    control.text = text;
+    control.x = x, control.y = y, control.width = width, control.height = height;
+    control.style = WS_CHILD | WS_VISIBLE | style;
+    return control;
 }
 
 void RegisterDialogs() {
@@ -44,7 +49,7 @@ void RegisterDialogs() {
             DialogHead(#name, caption, x, y, w, h, (DWORD)(style), points, face);
 #define DIALOG_CONTROL(id, cls, text, x, y, w, h, style) \
     dialog.controls.push_back(Control(id, cls, text, x, y, w, h, (DWORD)(style)));
-#define DIALOG_END(name)           \
+#define DIALOG_END(name)         \
     sim::RegisterDialog(dialog); \
     }
 #include "resources/dialogs.def"

@@ -134,8 +134,8 @@ struct DialogData {
     std::string caption;
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
     DWORD style = 0;
-    int pointSize = 0;     // 0: the system font
-    std::string faceName;  // "" for the system font
+    int pointSize = 0;                        // 0: the system font
+    std::string faceName;                     // "" for the system font
     std::vector<DialogControlData> controls;  // in template (tab) order
 };
 
@@ -228,14 +228,14 @@ void Type(int control, const std::string& text, const std::string& dialog = "");
 void Press(int control, const std::string& dialog = "", int64_t at = -1);
 
 // Message-box answers, taken in order. An answer with a non-empty `textContains` is used only
-// by a box whose text contains it (and with a non-empty `captionContains`, whose caption does); a box that finds no usable answer at the head of the queue
-// gets its default button (the first, or the one MB_DEFBUTTON2/3 names). A box answers only
-// with its own buttons, as on Windows: an answer it has no button for becomes its default
-// button (IDCANCEL to an MB_OK box gives IDOK, as Esc does); the transcript records the answer
-// returned. A box with more than one button that comes back unanswered more than 100 times in
-// a row (a retry prompt nobody scripted) gets the giving-up answer from then on (IDCANCEL;
-// IDNO for MB_YESNO, IDABORT for MB_ABORTRETRYIGNORE), with one "stuck" event, so that such a
-// run ends.
+// by a box whose text contains it (and with a non-empty `captionContains`, whose caption does); a
+// box that finds no usable answer at the head of the queue gets its default button (the first, or
+// the one MB_DEFBUTTON2/3 names). A box answers only with its own buttons, as on Windows: an answer
+// it has no button for becomes its default button (IDCANCEL to an MB_OK box gives IDOK, as Esc
+// does); the transcript records the answer returned. A box with more than one button that comes
+// back unanswered more than 100 times in a row (a retry prompt nobody scripted) gets the giving-up
+// answer from then on (IDCANCEL; IDNO for MB_YESNO, IDABORT for MB_ABORTRETRYIGNORE), with one
+// "stuck" event, so that such a run ends.
 void AnswerMessageBox(int answer, const std::string& textContains = "",
                       const std::string& captionContains = "");
 // The same, and `effect` runs when the box is answered (say, the user inserts a diskette:

@@ -325,8 +325,8 @@ using namespace sim::detail;
 INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                    DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     const sim::DialogData* t = lpTemplateName && !IS_INTRESOURCE(lpTemplateName)
-                              ? FindRegisteredDialog(lpTemplateName)
-                              : nullptr;
+                                   ? FindRegisteredDialog(lpTemplateName)
+                                   : nullptr;
     if (!t) return SetError(ERROR_RESOURCE_NAME_NOT_FOUND), -1;
     // 0, not -1, for an owner that is no window: Windows keeps that for compatibility.
     if (hWndParent && !FindWindowByHandle(hWndParent))

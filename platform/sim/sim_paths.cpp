@@ -211,7 +211,8 @@ int ParsePath(const char* text, SimPath* out, DWORD* error) {
         // The letter keeps the case typed, as Windows keeps it; drives match regardless.
         out->drive = s[0];
         start = 2;
-        if (!(s.size() > 2 && IsSeparator(s[2])) && UpperChar(out->drive) == UpperChar(currentDrive)) {
+        if (!(s.size() > 2 && IsSeparator(s[2])) &&
+            UpperChar(out->drive) == UpperChar(currentDrive)) {
             out->drive = currentDrive;  // "c:name" continues the current directory as stored
             out->parts = currentParts;
         }

@@ -67,9 +67,9 @@ void ReadFreeKb(const std::string& file, const toml::table& table, sim::DriveCon
     }
     uint64_t clusterBytes = (uint64_t)drive.sectorsPerCluster * drive.bytesPerSector;
     if (*freeKb < 0 || clusterBytes == 0 || ((uint64_t)*freeKb * 1024) % clusterBytes != 0)
-        FailAt(file, node,
-               "free_kb must be a whole number of " + std::to_string(clusterBytes) +
-                   "-byte clusters");
+        FailAt(
+            file, node,
+            "free_kb must be a whole number of " + std::to_string(clusterBytes) + "-byte clusters");
     uint64_t clusters = (uint64_t)*freeKb * 1024 / clusterBytes;
     if (clusters > 0xFFFFFFFFu) FailAt(file, node, "free_kb is too large for the drive's geometry");
     drive.freeClusters = (DWORD)clusters;
@@ -91,7 +91,8 @@ sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
     drive.letter = (char)toupper((unsigned char)letter[0]);
     if (auto type = table.get("type")) drive.type = DriveType(file, *type);
     drive.hostDir = OptionalString(file, table, "host_dir").value_or("");
-    drive.sectorsPerCluster = ReadDword(file, table, "sectors_per_cluster", drive.sectorsPerCluster);
+    drive.sectorsPerCluster =
+        ReadDword(file, table, "sectors_per_cluster", drive.sectorsPerCluster);
     drive.bytesPerSector = ReadDword(file, table, "bytes_per_sector", drive.bytesPerSector);
     drive.freeClusters = ReadDword(file, table, "free_clusters", drive.freeClusters);
     drive.totalClusters = ReadDword(file, table, "total_clusters", drive.totalClusters);
@@ -132,9 +133,9 @@ void ReadScreen(const std::string& file, const toml::table& root, sim::MachineCo
 
 void ReadTopLevel(const std::string& file, const toml::table& root, MachineFile& machine) {
     RejectUnknownKeys(file, root, "the machine file",
-                      {"start_dir", "installer", "windows_dir", "system_dir",
-                       "utc_offset_minutes", "program_runs_ms", "screen", "running_windows",
-                       "drive", "registry", "winini", "file", "folder", "launch"});
+                      {"start_dir", "installer", "windows_dir", "system_dir", "utc_offset_minutes",
+                       "program_runs_ms", "screen", "running_windows", "drive", "registry",
+                       "winini", "file", "folder", "launch"});
     sim::MachineConfig& config = machine.config;
     config.currentDir = OptionalString(file, root, "start_dir").value_or(config.currentDir);
     config.modulePath = OptionalString(file, root, "installer").value_or(config.modulePath);
@@ -160,10 +161,11 @@ void ReadRegistry(const std::string& file, const toml::table& t, MachineFile& ma
 }
 
 DWORD AttributeNamed(const std::string& file, const toml::node& node) {
-    static const std::pair<const char*, DWORD> names[] = {
-        {"readonly", FILE_ATTRIBUTE_READONLY}, {"hidden", FILE_ATTRIBUTE_HIDDEN},
-        {"system", FILE_ATTRIBUTE_SYSTEM},     {"archive", FILE_ATTRIBUTE_ARCHIVE},
-        {"normal", FILE_ATTRIBUTE_NORMAL}};
+    static const std::pair<const char*, DWORD> names[] = {{"readonly", FILE_ATTRIBUTE_READONLY},
+                                                          {"hidden", FILE_ATTRIBUTE_HIDDEN},
+                                                          {"system", FILE_ATTRIBUTE_SYSTEM},
+                                                          {"archive", FILE_ATTRIBUTE_ARCHIVE},
+                                                          {"normal", FILE_ATTRIBUTE_NORMAL}};
     std::string name = node.value_exact<std::string>().value_or("");
     for (const auto& entry : names)
         if (name == entry.first) return entry.second;
@@ -233,10 +235,11 @@ void ReadTables(const std::string& file, const toml::table& root, MachineFile& m
                  [&](const toml::table& t) { ReadRegistry(file, t, machine); });
     ForEachTable(file, root, "winini", [&](const toml::table& t) {
         RejectUnknownKeys(file, t, "[[winini]]", {"section", "key", "value"});
-        machine.winIni.push_back({RequireString(file, t, "section"),
-                                  RequireString(file, t, "key"), RequireString(file, t, "value")});
+        machine.winIni.push_back({RequireString(file, t, "section"), RequireString(file, t, "key"),
+                                  RequireString(file, t, "value")});
     });
-    ForEachTable(file, root, "file", [&](const toml::table& t) { ReadPresentFile(file, t, machine); });
+    ForEachTable(file, root, "file",
+                 [&](const toml::table& t) { ReadPresentFile(file, t, machine); });
     ForEachTable(file, root, "folder", [&](const toml::table& t) { ReadFolder(file, t, machine); });
     ForEachTable(file, root, "launch", [&](const toml::table& t) {
         RejectUnknownKeys(file, t, "[[launch]]", {"program", "result"});

@@ -15,7 +15,7 @@ struct MachineFile {
     };
     std::vector<RegistryValue> registry;
     std::vector<std::string> registryKeys;  // created, with or without values
-    std::vector<std::string> deniedKeys;  // opened for full access: refused
+    std::vector<std::string> deniedKeys;    // opened for full access: refused
     struct ProfileValue {
         std::string section, key, value;
     };

@@ -44,7 +44,8 @@ Options ParseArguments(int argc, char** argv) {
             std::string text = value();
             char* end = nullptr;
             options.preview.packageOffset = strtoll(text.c_str(), &end, 0);
-            if (*end || options.preview.packageOffset < 0 || options.preview.packageOffset > 0xFFFFFFFFll)
+            if (*end || options.preview.packageOffset < 0 ||
+                options.preview.packageOffset > 0xFFFFFFFFll)
                 throw std::runtime_error("--package-offset takes a file offset, not '" + text +
                                          "'");
         } else if (arg == "-h" || arg == "--help") {

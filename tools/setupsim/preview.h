@@ -10,10 +10,10 @@
 #include "tools/setupsim/preview_report.h"
 
 struct PreviewOptions {
-    std::string installer;  // host path of the installer file
-    std::string machine;    // machine file; "" for the default machine
-    std::string answers;    // answers file; "" for the default answers
-    std::string root;       // sandbox for the drive folders; "" for a temporary one
+    std::string installer;         // host path of the installer file
+    std::string machine;           // machine file; "" for the default machine
+    std::string answers;           // answers file; "" for the default answers
+    std::string root;              // sandbox for the drive folders; "" for a temporary one
     long long packageOffset = -1;  // -1: read from the installer's PE image
 };
 

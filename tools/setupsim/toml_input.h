@@ -41,8 +41,8 @@ inline void RejectUnknownKeys(const std::string& file, const toml::table& table,
         }
         if (!isKnown)
             FailAt(file, value,
-                   "unknown key '" + std::string(key.str()) + "' in " + where + " (known: " +
-                       names + ")");
+                   "unknown key '" + std::string(key.str()) + "' in " + where +
+                       " (known: " + names + ")");
     }
 }
 
@@ -58,8 +58,8 @@ std::optional<T> Optional(const std::string& file, const toml::table& table, con
     return value;
 }
 
-inline std::optional<std::string> OptionalString(const std::string& file,
-                                                 const toml::table& table, const char* key) {
+inline std::optional<std::string> OptionalString(const std::string& file, const toml::table& table,
+                                                 const char* key) {
     return Optional<std::string>(file, table, key, "a string");
 }
 
