@@ -1,9 +1,13 @@
 // setupsim's machine and answers files, read and run as a user writes them: each row is a
 // small installer, a machine file and an answers file, and what the preview must (and must
 // not) report. Also the files' rejections, which name the file and the line.
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "pack/installer_builder.h"
 
 #include "platform/win32api.h"
 #include "tests/support/package_builder.h"
@@ -208,6 +212,62 @@ TEST_F(SetupsimFiles, MachineFilesPutWhatTheyDescribe) {
     sim::FileInfo old = sim::GetFileInfo("C:\\Old.txt");
     EXPECT_EQ(sim::FormatFileTime(old.lastWriteTime), "1999-12-31T23:59:58Z");
     EXPECT_EQ(old.attributes, 3u);
+}
+
+// The offset is read as setuppack's reader reads it: a package whose item holds the marker's
+// bytes is still found at the right place and installs those bytes.
+TEST_F(SetupsimFiles, PackageOffsetIsFoundOutsideThePackage) {
+#ifndef QV_PACK_TEST_STUBS
+    GTEST_SKIP() << "no test stubs (mingw) in this build";
+#else
+    std::string stubPath = std::string(QV_PACK_TEST_STUBS) + "/stub_i686.exe";
+    std::ifstream in(stubPath, std::ios::binary);
+    if (!in) GTEST_SKIP() << "no " << stubPath;
+    std::vector<uint8_t> stub((std::istreambuf_iterator<char>(in)), {});
+    std::string content = "before " +
+                          std::string(PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE) +
+                          "\x10\x00\x00\x00 after";
+    std::string block = BuildPackageBlock({EmbeddedItem("MARKER.BIN", content, false)});
+    std::vector<uint8_t> image =
+        BuildInstallerImage(stub, std::vector<uint8_t>(block.begin(), block.end()));
+    std::string file(image.begin(), image.end());
+    uint32_t offset = PackageOffsetOf(file, -1);
+    EXPECT_EQ(file.substr(offset, block.size()), block);
+
+    PreviewOptions options;
+    options.installer = Write("setup.exe", file);
+    options.root = root_ + "/run";
+    std::string report = ReportAsJsonLines(RunPreview(options));
+    EXPECT_NE(report.find("\"event\": \"exit\", \"code\": 0"), std::string::npos) << report;
+    std::string installed;
+    std::ifstream got(root_ + "/run/C/Program Files/VarnookSW/QRVNE32/MARKER.BIN",
+                      std::ios::binary);
+    installed.assign(std::istreambuf_iterator<char>(got), {});
+    EXPECT_EQ(installed, content);
+#endif
+}
+
+// An installer that is a folder or cannot be read is named as such.
+TEST_F(SetupsimFiles, InstallerThatIsNoFileIsNamed) {
+    std::filesystem::create_directories(root_ + "/folder.exe");
+    struct Case {
+        std::string installer, error;
+    } cases[] = {
+        {root_ + "/folder.exe", root_ + "/folder.exe is a directory, not a file"},
+        {root_ + "/missing.exe", "cannot read " + root_ + "/missing.exe: No such file"},
+    };
+    for (const Case& c : cases) {
+        PreviewOptions options;
+        options.installer = c.installer;
+        options.root = root_ + "/run";
+        std::string error = "nothing";
+        try {
+            RunPreview(options);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+    }
 }
 
 }  // namespace
