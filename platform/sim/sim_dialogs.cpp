@@ -8,8 +8,10 @@
 // killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
 // with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
 // it (result 0, as for any dialog destroyed without EndDialog). The dialog keeps track of the
-// control with the keyboard focus, which decides what Enter clicks. Message boxes are not
-// loops here: they take the scripted answer at once, take no time and fire no timers.
+// control with the keyboard focus, which decides what Enter clicks. An action's time counts
+// from boot (`at`) or from its dialog's start (`after`). Message boxes are not loops here:
+// they take the scripted answer at once (the clock moves on by the answer's delay, if any)
+// and fire no timers.
 #include <algorithm>
 
 #include "platform/sim/sim_internal.h"
