@@ -91,23 +91,13 @@ std::vector<uint8_t> BuildPackageBlock(const std::vector<PackedItem>& items) {
 }
 
 size_t FindOffsetMarker(const uint8_t* data, size_t from, size_t to) {
-    const uint8_t* marker = (const uint8_t*)PACKAGE_OFFSET_MARKER;
-    const uint8_t* end = data + to;
-    const uint8_t* found = nullptr;
-    size_t count = 0;
-    for (const uint8_t* at = data + from; at < end;) {
-        at = std::search(at, end, marker, marker + PACKAGE_OFFSET_MARKER_SIZE);
-        if (at == end) break;
-        if (!found) found = at;
-        count++;
-        at++;
+    std::vector<size_t> found = FindOffsetMarkers(data, from, to);
+    if (found.size() != 1) {
+        throw PackError(found.empty() ? "the package offset marker was not found"
+                                      : "the package offset marker occurs " +
+                                            std::to_string(found.size()) + " times");
     }
-    if (count != 1) {
-        throw PackError(count == 0 ? "the package offset marker was not found"
-                                   : "the package offset marker occurs " + std::to_string(count) +
-                                         " times");
-    }
-    return (size_t)(found - data);
+    return found[0];
 }
 
 void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t balanceOffset) {

@@ -31,20 +31,13 @@ void ReadPeParts(const uint8_t* data, size_t size, InstallerView* view) {
     }
 }
 
-// Finds the marker outside the package block (an item could itself hold the marker bytes).
+// The marker outside the package block, followed by its 4-byte value within the data: it
+// must be there exactly once.
 void FindPackageOffset(const uint8_t* data, size_t size, InstallerView* view) {
-    const uint8_t* marker = (const uint8_t*)PACKAGE_OFFSET_MARKER;
+    size_t blockEnd = view->resourceFound ? view->resourceOffset + view->resourceSize : 0;
     std::vector<size_t> found;
-    for (size_t at = 0; at + PACKAGE_OFFSET_MARKER_SIZE + 4 <= size; at++) {
-        at = (size_t)(std::search(data + at, data + size, marker,
-                                  marker + PACKAGE_OFFSET_MARKER_SIZE) -
-                      data);
-        if (at + PACKAGE_OFFSET_MARKER_SIZE + 4 > size) break;
-        bool inBlock = view->resourceFound &&
-                       at + PACKAGE_OFFSET_MARKER_SIZE > view->resourceOffset &&
-                       at < view->resourceOffset + view->resourceSize;
-        if (!inBlock) found.push_back(at);
-    }
+    for (size_t at : FindOffsetMarkers(data, 0, size, view->resourceOffset, blockEnd))
+        if (at + PACKAGE_OFFSET_MARKER_SIZE + 4 <= size) found.push_back(at);
     if (found.size() != 1) {
         view->problems.push_back(
             found.empty()
@@ -113,6 +106,20 @@ InstallerView ReadInstaller(const uint8_t* data, size_t size, const ReaderOption
     }
     if (view.offsetKnown) ReadTable(data, limit, &view);
     return view;
+}
+
+std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t to, size_t skipFrom,
+                                      size_t skipTo) {
+    const uint8_t* marker = (const uint8_t*)PACKAGE_OFFSET_MARKER;
+    std::vector<size_t> found;
+    for (const uint8_t* at = data + from; at < data + to; at++) {
+        at = std::search(at, data + to, marker, marker + PACKAGE_OFFSET_MARKER_SIZE);
+        if (at == data + to) break;
+        size_t offset = (size_t)(at - data);
+        bool inSkipped = offset + PACKAGE_OFFSET_MARKER_SIZE > skipFrom && offset < skipTo;
+        if (!inSkipped) found.push_back(offset);
+    }
+    return found;
 }
 
 std::string ItemLabel(const InstallerView& view, size_t index) {

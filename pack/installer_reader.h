@@ -46,6 +46,12 @@ struct InstallerView {
 
 InstallerView ReadInstaller(const uint8_t* data, size_t size, const ReaderOptions& options);
 
+// The one search for the package-offset marker, shared by every tool: the offsets of each
+// occurrence of its bytes in data[from, to), leaving out any that overlap the range
+// [skipFrom, skipTo) (the package block: an item may hold the marker's bytes).
+std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t to,
+                                      size_t skipFrom = 0, size_t skipTo = 0);
+
 // Every check of the file: the trailer, COMPFILES at packageOffset, the PE checksum when set,
 // the package rules the installer relies on, and every compressed stream ending with its end
 // marker exactly at storedSize without reading ring positions it has not written. One line

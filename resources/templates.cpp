@@ -1,68 +1,11 @@
-// Expands the dialog rows of resources/dialogs.def into template data for the simulated
-// Windows, and lists the raw resources embedded at build time.
+// Expands the dialog rows of resources/dialogs.def into template data and registers it, with
+// the raw resources embedded at build time, with the simulated Windows.
 #include "resources/templates.h"
 
-#include "engine/core/paths.h"
+#include <stddef.h>
+#include <stdint.h>
 
-#define DIALOG_BEGIN(name, caption, x, y, w, h, style) \
-    const DialogControlTemplate name##_controls[] = {
-#define DIALOG_BEGIN_FONT(name, caption, x, y, w, h, style, points, face) \
-    const DialogControlTemplate name##_controls[] = {
-#define DIALOG_CONTROL(id, cls, text, x, y, w, h, style) \
-    {id, cls, text, x, y, w, h, (DWORD)(WS_CHILD | WS_VISIBLE | (style))},
-#define DIALOG_END(name) \
-    }                    \
-    ;
-namespace {
-#include "resources/dialogs.def"
-}
-#undef DIALOG_BEGIN
-#undef DIALOG_BEGIN_FONT
-#undef DIALOG_CONTROL
-#undef DIALOG_END
-
-#define COUNT_OF(a) (int)(sizeof(a) / sizeof((a)[0]))
-#define DIALOG_BEGIN(name, caption, x, y, w, h, style) \
-    {#name,                                            \
-     caption,                                          \
-     x,                                                \
-     y,                                                \
-     w,                                                \
-     h,                                                \
-     (DWORD)(style),                                   \
-     0,                                                \
-     nullptr,                                          \
-     name##_controls,                                  \
-     COUNT_OF(name##_controls)},
-#define DIALOG_BEGIN_FONT(name, caption, x, y, w, h, style, points, face) \
-    {#name,                                                               \
-     caption,                                                             \
-     x,                                                                   \
-     y,                                                                   \
-     w,                                                                   \
-     h,                                                                   \
-     (DWORD)(style),                                                      \
-     points,                                                              \
-     face,                                                                \
-     name##_controls,                                                     \
-     COUNT_OF(name##_controls)},
-#define DIALOG_CONTROL(id, cls, text, x, y, w, h, style)
-#define DIALOG_END(name)
-namespace {
-const DialogTemplate dialogTemplates[] = {
-#include "resources/dialogs.def"
-};
-}
-#undef DIALOG_BEGIN
-#undef DIALOG_BEGIN_FONT
-#undef DIALOG_CONTROL
-#undef DIALOG_END
-
-const DialogTemplate* FindDialogTemplate(const char* name) {
-    for (const DialogTemplate& dialog : dialogTemplates)
-        if (EqualIgnoringAsciiCase(dialog.name, name)) return &dialog;
-    return nullptr;
-}
+#include "platform/sim/sim.h"
 
 // Generated at build time from resources/dirhlp.txt and resources/compfiles.bin.
 extern const uint8_t qvDirHelpText[];
@@ -70,14 +13,56 @@ extern const size_t qvDirHelpTextSize;
 extern const uint8_t qvPlaceholderPackage[];
 extern const size_t qvPlaceholderPackageSize;
 
-const RawResource* FindRawResource(const char* name, const char* type) {
-    static const RawResource resources[] = {
-        {"DIRHLP", "TEXT", qvDirHelpText, qvDirHelpTextSize},
-        {"COMPFILES", "BINARY", qvPlaceholderPackage, qvPlaceholderPackageSize},
-    };
-    for (const RawResource& resource : resources)
-        if (EqualIgnoringAsciiCase(resource.name, name) &&
-            EqualIgnoringAsciiCase(resource.type, type))
-            return &resource;
-    return nullptr;
+namespace {
+
+sim::DialogData DialogHead(const char* name, const char* caption, int x, int y, int width,
+                           int height, DWORD style, int pointSize, const char* faceName) {
+    sim::DialogData dialog;
+    dialog.name = name;
+    dialog.caption = caption;
+    dialog.x = x, dialog.y = y, dialog.width = width, dialog.height = height;
+    dialog.style = style;
+    dialog.pointSize = pointSize;
+    dialog.faceName = faceName ? faceName : "";
+    return dialog;
+}
+
+// Controls are created as children and visible, as the resource compiler adds to each row.
+sim::DialogControlData Control(int id, const char* className, const char* text, int x, int y,
+                               int width, int height, DWORD style) {
+    sim::DialogControlData control;
+    control.id = id;
+    control.className = className;
+    control.text = text;
+    control.x = x, control.y = y, control.width = width, control.height = height;
+    control.style = WS_CHILD | WS_VISIBLE | style;
+    return control;
+}
+
+void RegisterDialogs() {
+#define DIALOG_BEGIN(name, caption, x, y, w, h, style) \
+    {                                                  \
+        sim::DialogData dialog = DialogHead(#name, caption, x, y, w, h, (DWORD)(style), 0, nullptr);
+#define DIALOG_BEGIN_FONT(name, caption, x, y, w, h, style, points, face) \
+    {                                                                     \
+        sim::DialogData dialog =                                          \
+            DialogHead(#name, caption, x, y, w, h, (DWORD)(style), points, face);
+#define DIALOG_CONTROL(id, cls, text, x, y, w, h, style) \
+    dialog.controls.push_back(Control(id, cls, text, x, y, w, h, (DWORD)(style)));
+#define DIALOG_END(name)         \
+    sim::RegisterDialog(dialog); \
+    }
+#include "resources/dialogs.def"
+#undef DIALOG_BEGIN
+#undef DIALOG_BEGIN_FONT
+#undef DIALOG_CONTROL
+#undef DIALOG_END
+}
+
+}  // namespace
+
+void RegisterInstallerResources() {
+    RegisterDialogs();
+    sim::RegisterResource("DIRHLP", "TEXT", qvDirHelpText, qvDirHelpTextSize);
+    sim::RegisterResource("COMPFILES", "BINARY", qvPlaceholderPackage, qvPlaceholderPackageSize);
 }

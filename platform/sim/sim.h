@@ -19,6 +19,7 @@
 // without attributes reads as FILE_ATTRIBUTE_NORMAL.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <functional>
@@ -106,11 +107,44 @@ void AddRunningWindow(const std::string& className, const std::string& title = "
 // its folder is missing. A name without extension means "name.exe" only.
 void SetLaunchResult(const std::string& program, UINT result);
 
-// Resources of the installer module beyond those built in (replaces one of the same name and
-// type, e.g. "COMPFILES"/"BINARY").
+// Resources of the installer module beyond those the program registered (replaces one of the
+// same name and type, e.g. "COMPFILES"/"BINARY"). Forgotten at the next Boot.
 void SetResource(const std::string& name, const std::string& type,
                  const std::vector<uint8_t>& bytes);
 HINSTANCE ModuleInstance();
+
+// ---------------------------------------------------------------------------------------
+// The program's own resources
+//
+// On Windows the linker puts a program's dialog templates and raw resources into its module,
+// where DialogBoxParamA and FindResourceA find them. Here the program hands them over as data
+// before it runs (once per process; they outlive Boot, as the program outlives the machine).
+// Registering a name again replaces the earlier one. The sim knows nothing of their content.
+
+struct DialogControlData {
+    int id = 0;
+    std::string className;  // "STATIC", "EDIT", "BUTTON"
+    std::string text;
+    int x = 0, y = 0, width = 0, height = 0;  // dialog units
+    DWORD style = 0;                          // as the control is created (WS_CHILD included)
+};
+
+struct DialogData {
+    std::string name;  // template name, matched regardless of case
+    std::string caption;
+    int x = 0, y = 0, width = 0, height = 0;  // dialog units
+    DWORD style = 0;
+    int pointSize = 0;                        // 0: the system font
+    std::string faceName;                     // "" for the system font
+    std::vector<DialogControlData> controls;  // in template (tab) order
+};
+
+void RegisterDialog(const DialogData& dialog);
+// A raw resource such as "DIRHLP"/"TEXT"; the bytes are copied.
+void RegisterResource(const std::string& name, const std::string& type, const uint8_t* bytes,
+                      size_t size);
+// The bytes of a registered resource, for tests (empty when there is none; no facade counters).
+std::vector<uint8_t> ProgramResource(const std::string& name, const std::string& type);
 
 // ---------------------------------------------------------------------------------------
 // Files, seen from outside the installer (no transcript events, no facade counters)
@@ -128,6 +162,8 @@ struct FileInfo {
 void PutFile(const std::string& path, const std::string& bytes,
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 void MakeDirectories(const std::string& path);
+// Sets the last-write time (UTC) of an existing file or folder; false when there is none.
+bool SetFileWritten(const std::string& path, const FILETIME& written);
 FileInfo GetFileInfo(const std::string& path);
 // The file's bytes; false when there is no such file.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
@@ -181,6 +217,9 @@ struct UserAction {
     std::string text;    // for Type
     std::string dialog;  // template name the action is meant for ("" = whichever runs)
     int64_t at = -1;     // virtual ms at which it happens; -1 = as soon as the dialog waits
+    // Virtual ms after the dialog that takes it started (its WM_INITDIALOG); used instead of
+    // `at` when not -1, so a script need not know how long the steps before took.
+    int64_t after = -1;
 };
 
 // Actions are taken in order by the dialog that runs (a dialog action waits for its dialog).
@@ -189,15 +228,16 @@ void Type(int control, const std::string& text, const std::string& dialog = "");
 void Press(int control, const std::string& dialog = "", int64_t at = -1);
 
 // Message-box answers, taken in order. An answer with a non-empty `textContains` is used only
-// by a box whose text contains it; a box that finds no usable answer at the head of the queue
-// gets its default button (the first, or the one MB_DEFBUTTON2/3 names). A box answers only
-// with its own buttons, as on Windows: an answer it has no button for becomes its default
-// button (IDCANCEL to an MB_OK box gives IDOK, as Esc does); the transcript records the answer
-// returned. A box with more than one button that comes back unanswered more than 100 times in
-// a row (a retry prompt nobody scripted) gets the giving-up answer from then on (IDCANCEL;
-// IDNO for MB_YESNO, IDABORT for MB_ABORTRETRYIGNORE), with one "stuck" event, so that such a
-// run ends.
-void AnswerMessageBox(int answer, const std::string& textContains = "");
+// by a box whose text contains it (and with a non-empty `captionContains`, whose caption does); a
+// box that finds no usable answer at the head of the queue gets its default button (the first, or
+// the one MB_DEFBUTTON2/3 names). A box answers only with its own buttons, as on Windows: an answer
+// it has no button for becomes its default button (IDCANCEL to an MB_OK box gives IDOK, as Esc
+// does); the transcript records the answer returned. A box with more than one button that comes
+// back unanswered more than 100 times in a row (a retry prompt nobody scripted) gets the giving-up
+// answer from then on (IDCANCEL; IDNO for MB_YESNO, IDABORT for MB_ABORTRETRYIGNORE), with one
+// "stuck" event, so that such a run ends.
+void AnswerMessageBox(int answer, const std::string& textContains = "",
+                      const std::string& captionContains = "");
 // The same, and `effect` runs when the box is answered (say, the user inserts a diskette:
 // PutFile of the files on it) before MessageBoxA returns.
 void AnswerMessageBoxThen(int answer, const std::string& textContains,

@@ -8,12 +8,13 @@
 // killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
 // with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
 // it (result 0, as for any dialog destroyed without EndDialog). The dialog keeps track of the
-// control with the keyboard focus, which decides what Enter clicks. Message boxes are not
-// loops here: they take the scripted answer at once, take no time and fire no timers.
+// control with the keyboard focus, which decides what Enter clicks. An action's time counts
+// from boot (`at`) or from its dialog's start (`after`). Message boxes are not loops here:
+// they take the scripted answer at once (the clock moves on by the answer's delay, if any)
+// and fire no timers.
 #include <algorithm>
 
 #include "platform/sim/sim_internal.h"
-#include "resources/templates.h"
 
 namespace sim {
 namespace detail {
@@ -30,14 +31,11 @@ std::string DialogNameFor(const std::string& templateName) {
     std::string upper = UpperAscii(templateName);
     if (upper == "DIRDLG") return "dirdlg";
     if (upper == "PROGRESSDLG") return "progress";
-    std::string lower = templateName;
-    for (char& c : lower) c = AsciiLower(c);
-    return lower;
+    return LowerAscii(templateName);
 }
 
-void AddControls(Window* dialog, const DialogTemplate& t) {
-    for (int i = 0; i < t.controlCount; i++) {
-        const DialogControlTemplate& c = t.controls[i];
+void AddControls(Window* dialog, const DialogData& t) {
+    for (const DialogControlData& c : t.controls) {
         Window control;
         control.handle = reinterpret_cast<HWND>(NewHandle());
         control.kind = WindowKind::Control;
@@ -55,13 +53,13 @@ void AddControls(Window* dialog, const DialogTemplate& t) {
     }
 }
 
-HWND CreateDialogWindow(const DialogTemplate& t, HWND owner, DLGPROC proc) {
+HWND CreateDialogWindow(const DialogData& t, HWND owner, DLGPROC proc) {
     Window dialog;
     dialog.handle = reinterpret_cast<HWND>(NewHandle());
     dialog.kind = WindowKind::Dialog;
     dialog.name = DialogNameFor(t.name);
     dialog.className = "#32770";
-    dialog.text = t.caption ? t.caption : "";
+    dialog.text = t.caption;
     dialog.style = t.style;
     dialog.parent = owner;
     dialog.dlgProc = proc;
@@ -274,6 +272,13 @@ int TakeAction(HWND handle, const UserAction& action) {
     return 0;
 }
 
+// When the action is due: `after` counts from the dialog's start, `at` from boot, and an
+// action with neither is due at once (the caller never goes back in time).
+uint64_t ActionTime(const UserAction& action, const Window& dialog) {
+    if (action.after >= 0) return dialog.startedAt + (uint64_t)action.after;
+    return action.at < 0 ? 0 : (uint64_t)action.at;
+}
+
 // One step of the modal loop. Returns 0 when the dialog is to be destroyed.
 int ModalStep(HWND handle) {
     Machine& m = M();
@@ -283,7 +288,7 @@ int ModalStep(HWND handle) {
         action = &m.actions[m.nextAction];
     int timer = EarliestTimer();
     if (action) {
-        uint64_t at = action->at < 0 ? m.now : std::max<uint64_t>(m.now, (uint64_t)action->at);
+        uint64_t at = std::max<uint64_t>(m.now, ActionTime(*action, *dialog));
         if (timer < 0 || at <= m.timers[timer].due) {
             UserAction taken = *action;
             m.nextAction++;
@@ -322,9 +327,9 @@ using namespace sim::detail;
 
 INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                    DLGPROC lpDialogFunc, LPARAM dwInitParam) {
-    const DialogTemplate* t = lpTemplateName && !IS_INTRESOURCE(lpTemplateName)
-                                  ? FindDialogTemplate(lpTemplateName)
-                                  : nullptr;
+    const sim::DialogData* t = lpTemplateName && !IS_INTRESOURCE(lpTemplateName)
+                                   ? FindRegisteredDialog(lpTemplateName)
+                                   : nullptr;
     if (!t) return SetError(ERROR_RESOURCE_NAME_NOT_FOUND), -1;
     // 0, not -1, for an owner that is no window: Windows keeps that for compatibility.
     if (hWndParent && !FindWindowByHandle(hWndParent))
@@ -333,6 +338,7 @@ INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
     HWND handle = CreateDialogWindow(*t, hWndParent, lpDialogFunc);
     std::string name = FindWindowByHandle(handle)->name;
     RecordDialogShown(handle, hWndParent);
+    FindWindowByHandle(handle)->startedAt = M().now;
     HWND focus = FirstTabStop(*FindWindowByHandle(handle));
     // TRUE from WM_INITDIALOG asks the system to put the focus on the control it names.
     if (lpDialogFunc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam))
@@ -461,11 +467,14 @@ int DefaultAnswer(const std::string& caption, const std::string& text, UINT uTyp
 }  // namespace
 
 // The answer at the head of the queue, taken when it is meant for a box with this text.
-static bool TakeScriptedAnswer(const std::string& text, MessageBoxAnswer* taken) {
+static bool TakeScriptedAnswer(const std::string& caption, const std::string& text,
+                               MessageBoxAnswer* taken) {
     Machine& m = M();
     if (m.nextAnswer >= m.answers.size()) return false;
     const MessageBoxAnswer& next = m.answers[m.nextAnswer];
     if (!next.textContains.empty() && text.find(next.textContains) == std::string::npos)
+        return false;
+    if (!next.captionContains.empty() && caption.find(next.captionContains) == std::string::npos)
         return false;
     *taken = next;
     m.nextAnswer++;
@@ -478,7 +487,7 @@ int WINAPI Sim_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uTyp
     std::string text = lpText ? lpText : "";
     std::string caption = lpCaption ? lpCaption : "Error";
     MessageBoxAnswer taken;
-    if (TakeScriptedAnswer(text, &taken))
+    if (TakeScriptedAnswer(caption, text, &taken))
         taken.answer = PossibleAnswer(uType, taken.answer);
     else
         taken.answer = DefaultAnswer(caption, text, uType);

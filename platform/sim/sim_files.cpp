@@ -128,7 +128,7 @@ static uintptr_t RegisterOpenFile(const Resolved& r, DWORD access, DWORD share, 
     open.simPath = r.simPath;
     open.key = r.key;
     open.hostPath = r.hostPath;
-    open.drive = r.path.drive;
+    open.drive = r.drive->letter;  // the configured letter: the key of capacityLeft
     open.access = access;
     open.share = share;
     open.otherProcess = otherProcess;

@@ -88,7 +88,7 @@ char RootDrive(LPCSTR root) {
     if (text.size() < 2 || text.size() > 3 || text[1] != ':') return 0;
     if (text.size() == 3 && text[2] != '\\' && text[2] != '/') return 0;
     if (!isalpha((unsigned char)text[0])) return 0;
-    return AsciiUpper(text[0]);
+    return UpperChar(text[0]);
 }
 
 }  // namespace
@@ -230,6 +230,14 @@ void PutFile(const std::string& path, const std::string& bytes, DWORD attributes
     meta.attributes = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
     meta.creation = meta.lastAccess = meta.lastWrite = WallClockNow();
     M().meta[r.key] = meta;
+}
+
+bool SetFileWritten(const std::string& path, const FILETIME& written) {
+    Resolved r;
+    DWORD error = 0;
+    if (!ResolvePath(path.c_str(), &r, &error) || !r.exists || r.path.parts.empty()) return false;
+    MetaFor(r).lastWrite = written;
+    return true;
 }
 
 FileInfo GetFileInfo(const std::string& path) {

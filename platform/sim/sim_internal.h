@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/paths.h"
 #include "platform/sim/sim.h"
 
 #define WIN_API(ret, name, params, args, failed) ret WINAPI Sim_##name params;
@@ -30,7 +29,7 @@ namespace detail {
 // ---------------------------------------------------------------------------------------
 // Paths
 
-// A path taken apart: drive letter (upper case) and its components below the root.
+// A path taken apart: drive letter (in the case typed) and its components below the root.
 struct SimPath {
     char drive = 0;
     std::vector<std::string> parts;
@@ -60,7 +59,11 @@ int ResolvePath(const char* text, Resolved* out, DWORD* error);
 // ERROR_FILE_NOT_FOUND when only the last component is missing, else ERROR_PATH_NOT_FOUND.
 DWORD MissingError(const Resolved& r);
 std::string JoinSimPath(char drive, const std::vector<std::string>& parts);
+// ASCII case only ('a'..'z' and 'A'..'Z'); no locale is consulted, as for Windows' own names.
+char UpperChar(char c);
+char LowerChar(char c);
 std::string UpperAscii(std::string text);
+std::string LowerAscii(std::string text);
 bool EqualNoCase(const std::string& a, const std::string& b);
 const DriveConfig* FindDrive(char letter);
 std::string DriveHostDir(const DriveConfig& drive);
@@ -140,6 +143,11 @@ struct ResourceEntry {
     std::vector<uint8_t> bytes;
 };
 
+// What the program registered (sim::RegisterDialog, sim::RegisterResource); null when absent.
+const DialogData* FindRegisteredDialog(const std::string& name);
+const ResourceEntry* FindRegisteredResource(const std::string& name, const std::string& type);
+bool RegisteredResourceType(const std::string& type);
+
 // ---------------------------------------------------------------------------------------
 // Windows
 
@@ -165,6 +173,7 @@ struct Window {
     std::string templateName;
     bool ended = false;
     bool destroying = false;
+    uint64_t startedAt = 0;  // virtual ms of its WM_INITDIALOG: what UserAction::after counts from
     INT_PTR result = -1;
 };
 
@@ -182,6 +191,7 @@ struct MessageBoxAnswer {
     std::string textContains;
     std::function<void()> effect;
     int64_t delayMs = 0;
+    std::string captionContains;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -65,7 +65,7 @@ void Boot(const MachineConfig& config) {
     std::error_code ec;
     std::filesystem::create_directories(m.config.root, ec);
     for (DriveConfig& drive : m.config.drives) {
-        drive.letter = AsciiUpper(drive.letter);
+        drive.letter = UpperChar(drive.letter);
         if (drive.hostDir.empty()) drive.hostDir = m.config.root + "/" + drive.letter;
         std::filesystem::create_directories(drive.hostDir, ec);
         m.capacityLeft[drive.letter] = drive.writeCapacity;
@@ -216,17 +216,18 @@ void Press(int control, const std::string& dialog, int64_t at) {
     QueueAction(action);
 }
 
-void AnswerMessageBox(int answer, const std::string& textContains) {
-    AnswerMessageBoxThen(answer, textContains, nullptr);
+void AnswerMessageBox(int answer, const std::string& textContains,
+                      const std::string& captionContains) {
+    M().answers.push_back({answer, textContains, nullptr, 0, captionContains});
 }
 
 void AnswerMessageBoxThen(int answer, const std::string& textContains,
                           std::function<void()> effect) {
-    M().answers.push_back({answer, textContains, std::move(effect), 0});
+    M().answers.push_back({answer, textContains, std::move(effect), 0, ""});
 }
 
 void AnswerMessageBoxAfter(int answer, int64_t delayMs, const std::string& textContains) {
-    M().answers.push_back({answer, textContains, nullptr, delayMs < 0 ? 0 : delayMs});
+    M().answers.push_back({answer, textContains, nullptr, delayMs < 0 ? 0 : delayMs, ""});
 }
 
 void SetModalStepLimit(int steps) {

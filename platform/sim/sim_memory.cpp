@@ -3,11 +3,11 @@
 // locked to get the address, and a movable block of 0 bytes cannot be locked (it is born
 // discarded). New blocks without ZEROINIT are filled with 0xCC so that reading memory that was
 // never written shows up in tests. Blocks still held are counted for leak checks.
-// Resources come from resources/templates (and sim::SetResource overrides).
+// Resources are those the program registered (sim::RegisterResource) and the machine's
+// sim::SetResource overrides.
 #include <string.h>
 
 #include "platform/sim/sim_internal.h"
-#include "resources/templates.h"
 
 namespace sim {
 namespace detail {
@@ -102,7 +102,8 @@ HLOCAL WINAPI Sim_LocalFree(HLOCAL hMem) {
 
 // ---------------------------------------------------------------------------------------
 // Resources. HRSRC and the HGLOBAL from LoadResource are the same value here; the data is
-// static (built in) or owned by the machine (SetResource), so FreeResource has nothing to do.
+// the program's registered copy or owned by the machine (SetResource), so FreeResource has
+// nothing to do.
 
 namespace {
 
@@ -119,16 +120,16 @@ bool FindResourceBytes(LPCSTR name, LPCSTR type, const uint8_t** bytes, size_t* 
             return true;
         }
     }
-    const RawResource* raw = FindRawResource(name, type);
-    if (!raw) {
-        bool typeKnown = FindRawResource("DIRHLP", type) || FindRawResource("COMPFILES", type);
+    const ResourceEntry* registered = FindRegisteredResource(name, type);
+    if (!registered) {
+        bool typeKnown = RegisteredResourceType(type);
         for (const auto& entry : M().resources)
             typeKnown = typeKnown || EqualNoCase(entry.type, type);
         *error = typeKnown ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND;
         return false;
     }
-    *bytes = raw->bytes;
-    *size = raw->size;
+    *bytes = registered->bytes.data();
+    *size = registered->bytes.size();
     return true;
 }
 

@@ -97,9 +97,9 @@ std::string MakeAlias(const std::string& name, int number) {
     if (dot == std::string::npos || dot < start) dot = name.size();
     std::string base, ext;
     for (size_t i = start; i < dot && base.size() < 6; i++)
-        if (!IsInvalidShortChar((unsigned char)name[i])) base += AsciiUpper(name[i]);
+        if (!IsInvalidShortChar((unsigned char)name[i])) base += UpperChar(name[i]);
     for (size_t i = dot + 1; i < name.size() && ext.size() < 3; i++)
-        if (!IsInvalidShortChar((unsigned char)name[i])) ext += AsciiUpper(name[i]);
+        if (!IsInvalidShortChar((unsigned char)name[i])) ext += UpperChar(name[i]);
     if (base.empty()) base = "_";
     std::string suffix = "~" + std::to_string(number);
     if (base.size() + suffix.size() > 8) base.resize(8 - suffix.size());
@@ -157,8 +157,21 @@ std::string LookupEntry(const std::string& dirKey, const std::string& dirHost,
 
 }  // namespace
 
+char UpperChar(char c) {
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+char LowerChar(char c) {
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
 std::string UpperAscii(std::string text) {
-    for (char& c : text) c = AsciiUpper(c);
+    for (char& c : text) c = UpperChar(c);
+    return text;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) c = LowerChar(c);
     return text;
 }
 
@@ -168,7 +181,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 
 const DriveConfig* FindDrive(char letter) {
     for (const DriveConfig& drive : M().config.drives)
-        if (drive.letter == AsciiUpper(letter)) return &drive;
+        if (drive.letter == UpperChar(letter)) return &drive;
     return nullptr;
 }
 
@@ -195,10 +208,14 @@ int ParsePath(const char* text, SimPath* out, DWORD* error) {
     size_t start = 0;
     if (s.size() >= 2 && s[1] == ':') {
         if (!isalpha((unsigned char)s[0])) return *error = ERROR_INVALID_NAME, 0;
-        out->drive = AsciiUpper(s[0]);
+        // The letter keeps the case typed, as Windows keeps it; drives match regardless.
+        out->drive = s[0];
         start = 2;
-        if (!(s.size() > 2 && IsSeparator(s[2])) && out->drive == currentDrive)
+        if (!(s.size() > 2 && IsSeparator(s[2])) &&
+            UpperChar(out->drive) == UpperChar(currentDrive)) {
+            out->drive = currentDrive;  // "c:name" continues the current directory as stored
             out->parts = currentParts;
+        }
     } else if (IsSeparator(s[0])) {
         if (s.size() > 1 && IsSeparator(s[1])) return *error = ERROR_PATH_NOT_FOUND, 0;
         out->drive = currentDrive;

@@ -42,7 +42,7 @@ std::string RegistryPath(const std::string& path) {
     std::string out;
     for (char c : path) {
         if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-        out += AsciiUpper(c);
+        out += UpperChar(c);
     }
     while (!out.empty() && out.back() == '\\') out.pop_back();
     return out;

@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include "engine/installstate.h"
-#include "resources/templates.h"
 #include "setupdir/setupdir.h"
 #include "tests/support/engine_harness.h"
 #include "tests/support/sim_fixture.h"
@@ -49,10 +48,10 @@ TEST_F(SetupDirDialog, OnlyOkAbortOrDestructionEndIt) {
     EXPECT_EQ(Events("dialog-end", "result"), "0;");
     EXPECT_STREQ(InstallState.targetDir, PROPOSED);
     // The help text is shown as exactly the resource's bytes, which carry no terminator.
-    const RawResource* help = FindRawResource("DIRHLP", "TEXT");
-    ASSERT_TRUE(help && help->size == 2034u);
+    std::vector<uint8_t> help = sim::ProgramResource("DIRHLP", "TEXT");
+    ASSERT_EQ(help.size(), 2034u);
     const std::string helpBox =
-        std::string((const char*)help->bytes, help->size) + " @dirdlg Choose a Directory 0";
+        std::string(help.begin(), help.end()) + " @dirdlg Choose a Directory 0";
     std::vector<std::string> boxes;
     for (const sim::MessageBoxRecord& box : sim::MessageBoxes())
         boxes.push_back(box.text + " @" + box.owner + " " + box.caption + " " +

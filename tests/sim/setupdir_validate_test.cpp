@@ -74,7 +74,7 @@ TEST_F(SetupDirValidate, ChecksInOrderAndCreatesEveryLevel) {
         std::string message;
         std::string created;
     } cases[] = {
-        {"c:\\varnooksw\\qrvne32", {}, "", "C:\\varnooksw;C:\\varnooksw\\qrvne32;"},
+        {"c:\\varnooksw\\qrvne32", {}, "", "c:\\varnooksw;c:\\varnooksw\\qrvne32;"},
         {"C:\\QRVNE32X", {}, "", "C:\\QRVNE32X;"},
         {"C:\\QRVNE32\\DATA", {}, "", "C:\\QRVNE32;C:\\QRVNE32\\DATA;"},
         {"C:\\QRVNE32\\", {}, "", "C:\\QRVNE32;"},

@@ -166,13 +166,50 @@ TEST_F(SimSystem, DirectoriesAndTheirBufferSizes) {
     EXPECT_TRUE(win.SetCurrentDirectoryA("c:\\work"));
     char buffer[144];
     EXPECT_EQ(win.GetCurrentDirectoryA(sizeof buffer, buffer), 7u);
-    EXPECT_STREQ(buffer, "C:\\work");
+    EXPECT_STREQ(buffer, "c:\\work");
     sim::PutFile("REL.TXT", "relative");
     EXPECT_EQ(FileText("C:\\Work\\rel.txt"), "relative");
     EXPECT_FALSE(win.SetCurrentDirectoryA("C:\\Work\\Missing"));
     EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(win.SetCurrentDirectoryA("C:\\No\\Missing"));
     EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}
+
+// Windows keeps a drive letter as it was typed wherever a path is stored or reported, and
+// matches drives regardless of case.
+TEST_F(SimSystem, DriveLettersKeepTheCaseTyped) {
+    sim::MachineConfig config = DefaultMachine();
+    DriveOf(config, 'C').writeCapacity = 4;
+    Reboot(config);
+    sim::MakeDirectories("C:\\Work\\Sub");
+    struct Case {
+        const char* typed;
+        const char* current;  // GetCurrentDirectoryA afterwards
+    } cases[] = {
+        {"c:\\Work", "c:\\Work"},
+        {"C:sub", "c:\\Work\\sub"},  // the same drive: continues the current directory
+        {"C:\\WORK", "C:\\WORK"},
+        {"c:\\", "c:\\"},
+    };
+    char buffer[MAX_PATH];
+    for (const Case& c : cases) {
+        EXPECT_TRUE(win.SetCurrentDirectoryA(c.typed)) << c.typed;
+        win.GetCurrentDirectoryA(sizeof buffer, buffer);
+        EXPECT_STREQ(buffer, c.current) << c.typed;
+    }
+    ASSERT_TRUE(win.SetCurrentDirectoryA("c:\\work"));
+    win.WinExec("TOOL.EXE", SW_SHOWNORMAL);
+    EXPECT_EQ(sim::EventsOf("launch").at(0).Get("cwd"), "c:\\work");
+    EXPECT_EQ(win.GetDriveTypeA("c:\\"), (UINT)DRIVE_FIXED);
+    // The drive's capacity counts whatever case its letter was written in.
+    HANDLE file = win.CreateFileA("c:\\Work\\F.TXT", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_FALSE(win.WriteFile(file, "123456", 6, &written, nullptr));
+    EXPECT_EQ(win.GetLastError(), (DWORD)ERROR_DISK_FULL);
+    EXPECT_EQ(sim::EventsOf("open").at(0).Get("path"), "c:\\Work\\F.TXT");
+    win.CloseHandle(file);
 }
 
 TEST_F(SimSystem, DriveTypesAndFreeSpace) {
@@ -216,7 +253,7 @@ TEST_F(SimSystem, WinExecFindsTheProgramAndRecordsTheLaunch) {
         const char* program;
     } cases[] = {
         {"C:\\QV\\SETUPAID.EXE /Q", 42, "C:\\QV\\SETUPAID.EXE"},
-        {"c:\\qv\\setupaid /q", 42, "C:\\QV\\SETUPAID.EXE"},
+        {"c:\\qv\\setupaid /q", 42, "c:\\QV\\SETUPAID.EXE"},
         {"C:\\Program Files\\Tool -x", 33, "C:\\Program Files\\Tool.exe"},
         {"C:\\Program Files\\Tool.exe", 33, "C:\\Program Files\\Tool.exe"},
         {"\"C:\\Program Files\\Tool.exe\" arg", 33, "C:\\Program Files\\Tool.exe"},

@@ -1,9 +1,10 @@
 // SimTest: the GoogleTest fixture for tests that run installer code on the simulated Windows.
 // Each test gets a fresh sandbox root under the system's temp folder and a booted default
 // machine: A: removable (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with
-// ample space, C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE. The
-// facade is restored before and after each test and the sandbox is removed afterwards.
-// Header-only, so that any test executable can use it without extra link dependencies.
+// ample space, C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its
+// dialog templates and resources registered. The facade is restored before and after each test
+// and the sandbox is removed afterwards.
+// Header-only; a test executable that uses it links qv_installer (which brings the resources).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "platform/sim/sim.h"
+#include "resources/templates.h"
 
 class SimTest : public ::testing::Test {
    protected:
@@ -23,6 +25,7 @@ class SimTest : public ::testing::Test {
         const char* made = mkdtemp(pattern);
         ASSERT_NE(made, nullptr);
         root_ = made;
+        RegisterInstallerResources();
         sim::Boot(DefaultMachine());
     }
 

@@ -1,12 +1,19 @@
-// Reading an answers file (TOML) and scripting the simulated user with it.
+// Reading an answers file (TOML) and scripting the simulated user with it. Every key is listed
+// here; any other key is an error naming its line.
 //
-//   directory = "D:\\APPS\\QRVNE32"   typed into the directory field, then Ok; leave it out
-//                                     to accept the proposed directory
-//   press_ok = true                   false: type the directory but press nothing there
-//   [[action]] dialog = "PROGRESSDLG", at = 500 (virtual ms; omit: as soon as the dialog
-//              waits), and one of: press = 1 | key = "enter" | "escape" | destroy = true |
-//              type = "text", control = 101
-//   [[messagebox]] answer = "ok" | "cancel" | number, text_contains = "diskette"
+//   directory = "D:\\APPS\\QRVNE32"   typed into the directory field; leave it out to accept
+//                                     the proposed directory
+//   press_ok = true                   press Ok in the directory dialog after typing (or at
+//                                     once). Default: true, unless an [[action]] names
+//                                     DIRDLG: then the script says what happens there, and
+//                                     press_ok = true presses Ok after those actions
+//   [[action]] dialog = "PROGRESSDLG" (omit: whichever dialog runs), when: at = 500 (virtual
+//              ms since boot) or after = 500 (virtual ms since that dialog started); omit
+//              both: as soon as the dialog waits. And one of: press = 1 | key = "enter" |
+//              "escape" | destroy = true | type = "text", control = 101
+//   [[messagebox]] answer = "ok" | "cancel" | number, text_contains = "diskette",
+//              caption_contains = "Aborting"; a box takes the next answer only when it
+//              contains both texts given
 #include "tools/setupsim/answers_file.h"
 
 #include "tools/setupsim/toml_input.h"
@@ -15,41 +22,70 @@ namespace {
 
 const int kDirectoryField = 101;
 const int kOkButton = 102;
+const char kDirectoryDialog[] = "DIRDLG";
 
-sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
-    sim::UserAction action;
-    action.dialog = table["dialog"].value_or(std::string());
-    action.at = table["at"].value_or((int64_t)-1);
-    if (auto press = table["press"].value<int64_t>()) {
+void ReadActionTime(const std::string& file, const toml::table& table, sim::UserAction& action) {
+    if (table.get("at") && table.get("after"))
+        FailAt(file, table, "an action takes at (since boot) or after (since its dialog started)");
+    action.at = OptionalNumber(file, table, "at").value_or(-1);
+    action.after = OptionalNumber(file, table, "after").value_or(-1);
+    if ((table.get("at") && action.at < 0) || (table.get("after") && action.after < 0))
+        FailAt(file, table, "a time is 0 or more virtual milliseconds");
+}
+
+void ReadActionKind(const std::string& file, const toml::table& table, sim::UserAction& action) {
+    if (auto press = OptionalNumber(file, table, "press")) {
         action.kind = sim::ActionKind::Press;
         action.control = (int)*press;
-    } else if (auto key = table["key"].value<std::string>()) {
+    } else if (auto key = OptionalString(file, table, "key")) {
         if (*key == "enter")
             action.kind = sim::ActionKind::Enter;
         else if (*key == "escape")
             action.kind = sim::ActionKind::Escape;
         else
-            FailAt(file, table, "key is \"enter\" or \"escape\"");
-    } else if (table["destroy"].value_or(false)) {
+            FailAt(file, *table.get("key"), "key is \"enter\" or \"escape\"");
+    } else if (OptionalBool(file, table, "destroy").value_or(false)) {
         action.kind = sim::ActionKind::Destroy;
-    } else if (auto text = table["type"].value<std::string>()) {
+    } else if (auto text = OptionalString(file, table, "type")) {
         action.kind = sim::ActionKind::Type;
         action.text = *text;
-        action.control = table["control"].value_or(kDirectoryField);
+        action.control = (int)OptionalNumber(file, table, "control").value_or(kDirectoryField);
     } else {
         FailAt(file, table, "an action needs press, key, destroy or type");
     }
+}
+
+sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
+    RejectUnknownKeys(file, table, "[[action]]",
+                      {"dialog", "at", "after", "press", "key", "destroy", "type", "control"});
+    sim::UserAction action;
+    action.dialog = OptionalString(file, table, "dialog").value_or("");
+    ReadActionTime(file, table, action);
+    ReadActionKind(file, table, action);
     return action;
 }
 
 int ReadAnswer(const std::string& file, const toml::table& table) {
     const toml::node* node = table.get("answer");
     if (!node) return IDOK;
-    if (auto number = node->value<int64_t>()) return (int)*number;
-    std::string name = node->value_or(std::string());
+    if (auto number = node->value_exact<int64_t>()) return (int)*number;
+    std::string name = node->value_exact<std::string>().value_or("");
     if (name == "ok") return IDOK;
     if (name == "cancel") return IDCANCEL;
     FailAt(file, *node, "answer is \"ok\", \"cancel\" or a number");
+}
+
+AnswersFile::Answer ReadMessageBox(const std::string& file, const toml::table& table) {
+    RejectUnknownKeys(file, table, "[[messagebox]]",
+                      {"answer", "text_contains", "caption_contains"});
+    return {ReadAnswer(file, table), OptionalString(file, table, "text_contains").value_or(""),
+            OptionalString(file, table, "caption_contains").value_or("")};
+}
+
+bool IsForDirectoryDialog(const sim::UserAction& action) {
+    std::string name = action.dialog;
+    for (char& c : name) c = (char)toupper((unsigned char)c);
+    return name == kDirectoryDialog;
 }
 
 }  // namespace
@@ -60,33 +96,36 @@ AnswersFile DefaultAnswers() {
 
 AnswersFile ReadAnswersFile(const std::string& path) {
     toml::table root = ParseTomlFile(path);
+    RejectUnknownKeys(path, root, "the answers file",
+                      {"directory", "press_ok", "action", "messagebox"});
     AnswersFile answers;
-    if (auto directory = root["directory"].value<std::string>()) {
+    if (auto directory = OptionalString(path, root, "directory")) {
         answers.typeDirectory = true;
         answers.directory = *directory;
     }
-    answers.pressOk = root["press_ok"].value_or(true);
-    for (const char* key : {"action", "messagebox"}) {
-        const toml::node* node = root.get(key);
-        if (node && !node->is_array_of_tables())
-            FailAt(path, *node, std::string("write [[") + key + "]] tables");
-    }
-    if (const toml::array* actions = root["action"].as_array())
-        for (const toml::node& node : *actions)
-            answers.actions.push_back(ReadAction(path, *node.as_table()));
-    if (const toml::array* boxes = root["messagebox"].as_array())
-        for (const toml::node& node : *boxes) {
-            const toml::table& table = *node.as_table();
-            answers.messageBoxes.push_back(
-                {ReadAnswer(path, table), table["text_contains"].value_or(std::string())});
-        }
+    ForEachTable(path, root, "action", [&](const toml::table& table) {
+        answers.actions.push_back(ReadAction(path, table));
+    });
+    ForEachTable(path, root, "messagebox", [&](const toml::table& table) {
+        answers.messageBoxes.push_back(ReadMessageBox(path, table));
+    });
+    bool scriptsDirectoryDialog = false;
+    for (const sim::UserAction& action : answers.actions)
+        scriptsDirectoryDialog = scriptsDirectoryDialog || IsForDirectoryDialog(action);
+    answers.pressOk = OptionalBool(path, root, "press_ok").value_or(!scriptsDirectoryDialog);
     return answers;
 }
 
+// The directory typed first, then the directory dialog's own actions, then Ok when asked for,
+// then every other action: actions are taken in order, and one for a dialog that is not
+// running waits at the head of the queue.
 void ScriptUser(const AnswersFile& answers) {
-    if (answers.typeDirectory) sim::Type(kDirectoryField, answers.directory, "DIRDLG");
-    if (answers.pressOk) sim::Press(kOkButton, "DIRDLG");
-    for (const sim::UserAction& action : answers.actions) sim::QueueAction(action);
+    if (answers.typeDirectory) sim::Type(kDirectoryField, answers.directory, kDirectoryDialog);
+    for (const sim::UserAction& action : answers.actions)
+        if (IsForDirectoryDialog(action)) sim::QueueAction(action);
+    if (answers.pressOk) sim::Press(kOkButton, kDirectoryDialog);
+    for (const sim::UserAction& action : answers.actions)
+        if (!IsForDirectoryDialog(action)) sim::QueueAction(action);
     for (const AnswersFile::Answer& answer : answers.messageBoxes)
-        sim::AnswerMessageBox(answer.answer, answer.textContains);
+        sim::AnswerMessageBox(answer.answer, answer.textContains, answer.captionContains);
 }

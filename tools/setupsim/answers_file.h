@@ -11,11 +11,14 @@
 struct AnswersFile {
     bool typeDirectory = false;
     std::string directory;  // typed into the directory field before Ok
-    bool pressOk = true;    // press Ok in the directory dialog after typing (or at once)
-    std::vector<sim::UserAction> actions;  // after the directory dialog's own actions
+    // Press Ok in the directory dialog after typing (or at once) and after the actions for
+    // that dialog.
+    bool pressOk = true;
+    std::vector<sim::UserAction> actions;
     struct Answer {
         int answer;
         std::string textContains;
+        std::string captionContains;
     };
     std::vector<Answer> messageBoxes;
 };

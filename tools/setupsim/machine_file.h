@@ -14,7 +14,8 @@ struct MachineFile {
         std::string key, name, value;
     };
     std::vector<RegistryValue> registry;
-    std::vector<std::string> deniedKeys;  // opened for full access: refused
+    std::vector<std::string> registryKeys;  // created, with or without values
+    std::vector<std::string> deniedKeys;    // opened for full access: refused
     struct ProfileValue {
         std::string section, key, value;
     };
@@ -24,12 +25,15 @@ struct MachineFile {
         std::string hostFrom;  // host file to copy, or
         std::string content;   // literal content
         unsigned attributes = FILE_ATTRIBUTE_ARCHIVE;
+        bool hasWritten = false;  // else the time of the machine's boot
+        FILETIME written{};       // UTC
     };
     std::vector<PresentFile> files;
     struct PresentFolder {
         std::string hostFrom, to;  // every file of a host folder copied into a simulated folder
     };
     std::vector<PresentFolder> folders;
+    std::vector<std::string> emptyFolders;  // simulated paths of folders created empty
     std::vector<std::string> runningWindows;
     struct LaunchResult {
         std::string program;
@@ -48,6 +52,9 @@ MachineFile ReadMachineFile(const std::string& path);
 
 // The bytes of a file on the host; throws std::runtime_error when it cannot be read.
 std::string ReadHostFile(const std::string& path);
+
+// Simulated paths of the machine's [[file]] entries, for the report of what stayed untouched.
+std::vector<std::string> PresentFilePaths(const MachineFile& machine);
 
 // Boots the simulated Windows with this machine under `root` and puts its registry, WIN.INI,
 // windows, launch results and files in place.

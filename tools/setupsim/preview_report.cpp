@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include <set>
 #include <sstream>
 
 namespace {
@@ -26,26 +27,50 @@ ReportEvent Pick(const sim::Event& from, const std::string& event,
     return out;
 }
 
+void AddFileState(ReportEvent& file, const sim::FileInfo& info) {
+    file.fields.push_back(Number("size", (long long)info.size));
+    file.fields.push_back(Number("attributes", info.attributes));
+    file.fields.push_back(Text("written", sim::FormatFileTime(info.lastWriteTime)));
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = (char)toupper((unsigned char)c);
+    return text;
+}
+
 void AddFileEvents(std::vector<ReportEvent>& report, uint64_t t) {
     for (const std::string& path : sim::TouchedFiles()) {
         sim::FileInfo info = sim::GetFileInfo(path);
         ReportEvent file{t, "file", {Text("path", path)}};
-        if (!info.exists) {
+        if (!info.exists)
             file.fields.push_back({"deleted", "true", true});
-        } else if (info.isDirectory) {
+        else if (info.isDirectory)
             continue;
-        } else {
-            file.fields.push_back(Number("size", (long long)info.size));
-            file.fields.push_back(Number("attributes", info.attributes));
-            file.fields.push_back(Text("written", sim::FormatFileTime(info.lastWriteTime)));
-        }
+        else
+            AddFileState(file, info);
+        report.push_back(file);
+    }
+}
+
+// The machine's own files that the run left alone, with what they hold now, so that a
+// preview shows a kept file as kept (its date and attributes included).
+void AddUnchangedFiles(std::vector<ReportEvent>& report, uint64_t t,
+                       const std::vector<std::string>& presentPaths) {
+    std::set<std::string> touched;
+    for (const std::string& path : sim::TouchedFiles()) touched.insert(Upper(path));
+    for (const std::string& path : presentPaths) {
+        sim::FileInfo info = sim::GetFileInfo(path);
+        if (touched.count(Upper(path)) || !info.exists || info.isDirectory) continue;
+        ReportEvent file{t, "file", {Text("path", path), {"unchanged", "true", true}}};
+        AddFileState(file, info);
         report.push_back(file);
     }
 }
 
 }  // namespace
 
-std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, int exitCode) {
+std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, int exitCode,
+                                     const std::vector<std::string>& presentPaths) {
     std::vector<ReportEvent> report;
     long long barFill = 0;
     uint64_t last = 0;
@@ -80,6 +105,7 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
     }
     report.push_back({last, "exit", {Number("code", exitCode)}});
     AddFileEvents(report, last);
+    AddUnchangedFiles(report, last, presentPaths);
     return report;
 }
 

@@ -1,6 +1,7 @@
 // Turns the simulated Windows' transcript into what setupsim shows: readable lines or one JSON
 // object per line, with the progress bar and percentage folded into "progress" events and,
-// after the exit, one "file" event per file the run created, changed or deleted.
+// after the exit, one "file" event per file the run created, changed or deleted, then one per
+// file the machine file put there that the run left alone (unchanged = true).
 #pragma once
 
 #include <string>
@@ -15,7 +16,9 @@ struct ReportEvent {
 };
 
 // The run's events from the transcript, the exit and the files, in order.
-std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, int exitCode);
+// `presentPaths`: the machine's own files, reported when the run left them alone.
+std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, int exitCode,
+                                     const std::vector<std::string>& presentPaths = {});
 
 std::string ReportAsText(const std::vector<ReportEvent>& report);
 std::string ReportAsJsonLines(const std::vector<ReportEvent>& report);

@@ -1,7 +1,11 @@
-// Reading setupsim's TOML input files: parse errors and rejected values both name the file
-// and the line, so the user can find what to mend.
+// Reading setupsim's TOML input files: parse errors, unknown keys and rejected values all name
+// the file and the line, so the user can find what to mend. A key the reader does not know is
+// an error, never ignored: a misspelt key would otherwise preview something else than what
+// the user described.
 #pragma once
 
+#include <initializer_list>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -22,4 +26,67 @@ inline toml::table ParseTomlFile(const std::string& path) {
         message << path << ":" << error.source().begin.line << ": " << error.description();
         throw std::runtime_error(message.str());
     }
+}
+
+// Fails at the first key of `table` that is not in `known`; `where` names the table
+// ("[[drive]]", "the top level") in the message.
+inline void RejectUnknownKeys(const std::string& file, const toml::table& table,
+                              const std::string& where, std::initializer_list<const char*> known) {
+    for (const auto& [key, value] : table) {
+        bool isKnown = false;
+        std::string names;
+        for (const char* name : known) {
+            isKnown = isKnown || key.str() == name;
+            names += std::string(names.empty() ? "" : ", ") + name;
+        }
+        if (!isKnown)
+            FailAt(file, value,
+                   "unknown key '" + std::string(key.str()) + "' in " + where +
+                       " (known: " + names + ")");
+    }
+}
+
+// The value of `key` when present; a value of another type is an error naming `what`
+// ("a string", "a whole number", "true or false").
+template <typename T>
+std::optional<T> Optional(const std::string& file, const toml::table& table, const char* key,
+                          const char* what) {
+    const toml::node* node = table.get(key);
+    if (!node) return std::nullopt;
+    std::optional<T> value = node->value_exact<T>();
+    if (!value) FailAt(file, *node, std::string("'") + key + "' must be " + what);
+    return value;
+}
+
+inline std::optional<std::string> OptionalString(const std::string& file, const toml::table& table,
+                                                 const char* key) {
+    return Optional<std::string>(file, table, key, "a string");
+}
+
+inline std::optional<int64_t> OptionalNumber(const std::string& file, const toml::table& table,
+                                             const char* key) {
+    return Optional<int64_t>(file, table, key, "a whole number");
+}
+
+inline std::optional<bool> OptionalBool(const std::string& file, const toml::table& table,
+                                        const char* key) {
+    return Optional<bool>(file, table, key, "true or false");
+}
+
+inline std::string RequireString(const std::string& file, const toml::table& table,
+                                 const char* key) {
+    std::optional<std::string> value = OptionalString(file, table, key);
+    if (!value) FailAt(file, table, std::string("'") + key + "' is required (a string)");
+    return *value;
+}
+
+// Each table of the array `[[key]]`, handed to `read`; anything else under that key fails.
+template <typename Reader>
+void ForEachTable(const std::string& file, const toml::table& root, const char* key, Reader read) {
+    const toml::node* node = root.get(key);
+    if (!node) return;
+    const toml::array* array = node->as_array();
+    if (!array || !array->is_array_of_tables())
+        FailAt(file, *node, std::string("'") + key + "' must be written as [[" + key + "]] tables");
+    for (const toml::node& element : *array) read(*element.as_table());
 }

@@ -1,0 +1,75 @@
+// setupsim's run of the installer: see preview.h.
+#include "tools/setupsim/preview.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "engine/installstate.h"
+#include "pack/installer_reader.h"
+#include "resources/templates.h"
+#include "shell/shell.h"
+#include "tools/setupsim/answers_file.h"
+#include "tools/setupsim/machine_file.h"
+
+uint32_t PackageOffsetOf(const std::string& image, long long given) {
+    if (given >= 0) return (uint32_t)given;
+    InstallerView view =
+        ReadInstaller(reinterpret_cast<const uint8_t*>(image.data()), image.size(), {});
+    if (view.offsetKnown) return view.packageOffset;
+    std::string why;
+    for (const std::string& problem : view.problems) why += (why.empty() ? "" : "; ") + problem;
+    throw std::runtime_error("cannot find the package offset in this file (" + why +
+                             "); give it with --package-offset");
+}
+
+namespace {
+
+// Every run starts on a fresh machine: the drive folders of an earlier run under the same
+// root (one single-letter folder per drive) are removed; nothing else there is touched.
+void ClearDriveFolders(const std::string& root) {
+    for (const auto& item : std::filesystem::directory_iterator(root)) {
+        std::string name = item.path().filename().string();
+        if (item.is_directory() && name.size() == 1 && isalpha((unsigned char)name[0]))
+            std::filesystem::remove_all(item.path());
+    }
+}
+
+std::string MakeTemporaryRoot() {
+    char pattern[] = "/tmp/setupsim.XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary folder");
+    return pattern;
+}
+
+std::vector<ReportEvent> RunInstaller(const std::string& image, uint32_t packageOffset,
+                                      const MachineFile& machine, const AnswersFile& answers,
+                                      const std::string& root) {
+    RegisterInstallerResources();
+    BootMachine(machine, std::filesystem::absolute(root).string());
+    sim::PutFile(machine.config.modulePath, image);
+    ScriptUser(answers);
+    ResetInstallState();
+    InstallState.packageOffset = packageOffset;
+    char commandLine[] = "";
+    int exitCode = InstallerMain(sim::ModuleInstance(), nullptr, commandLine, SW_SHOWNORMAL);
+    return BuildReport(sim::Transcript(), exitCode, PresentFilePaths(machine));
+}
+
+}  // namespace
+
+std::vector<ReportEvent> RunPreview(const PreviewOptions& options) {
+    std::string image = ReadHostFile(options.installer);
+    uint32_t packageOffset = PackageOffsetOf(image, options.packageOffset);
+    MachineFile machine =
+        options.machine.empty() ? DefaultMachine() : ReadMachineFile(options.machine);
+    AnswersFile answers =
+        options.answers.empty() ? DefaultAnswers() : ReadAnswersFile(options.answers);
+    bool temporaryRoot = options.root.empty();
+    std::string root = temporaryRoot ? MakeTemporaryRoot() : options.root;
+    std::filesystem::create_directories(root);
+    ClearDriveFolders(root);
+    std::vector<ReportEvent> report = RunInstaller(image, packageOffset, machine, answers, root);
+    if (temporaryRoot) std::filesystem::remove_all(root);
+    return report;
+}
