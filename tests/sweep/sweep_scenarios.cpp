@@ -10,6 +10,7 @@
 
 #include "engine/installstate.h"
 #include "platform/sim/sim.h"
+#include "resources/templates.h"
 #include "setupdir/setupdir.h"
 #include "shell/shell.h"
 #include "tests/support/package_builder.h"
@@ -25,6 +26,7 @@ std::string Text(size_t size, int seed) {
 }
 
 sim::MachineConfig BaseMachine(const std::string& root) {
+    RegisterInstallerResources();  // the dialogs and the help text, as the module carries them
     sim::MachineConfig config;
     config.root = root;
     sim::DriveConfig a;
