@@ -112,6 +112,39 @@ TEST_F(EngineItemPaths, SkipTestFailureNeverOverwritesAnExistingTarget) {
     }
 }
 
+// Targets the installer may not write: the user is told, and the file keeps its bytes.
+TEST_F(EngineItemPaths, TargetThatCannotBeWrittenIsToldAndKept) {
+    struct Case {
+        const char* name;
+        DWORD attributes;
+        bool locked;  // held open by another program without sharing
+        uint16_t flags;
+        const char* message;
+    } cases[] = {
+        {"read-only, overwrite", FILE_ATTRIBUTE_READONLY, false, CF_OVERWRITE,
+         "Due to unknown file error (0X5) during open for output."},
+        {"locked, overwrite", FILE_ATTRIBUTE_ARCHIVE, true, CF_OVERWRITE,
+         "Due to unknown file error (0X20) during open for output."},
+        // Held open elsewhere counts as absent for the skip test; the open for output tells.
+        {"locked, only if absent", FILE_ATTRIBUTE_ARCHIVE, true, 0,
+         "Due to unknown file error (0X20) during open for output."},
+        {"read-only, only if absent", FILE_ATTRIBUTE_READONLY, false, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        sim::PutFile("C:\\TARGET\\APP.DB", "mine", c.attributes);
+        int token = c.locked ? sim::OpenAsOtherProcess("C:\\TARGET\\APP.DB", GENERIC_READ, 0) : -1;
+        int result = RunInstall({EmbeddedItem("APP.DB", "packaged", true, c.flags)});
+        if (token >= 0) sim::CloseOtherProcessFile(token);
+        EXPECT_EQ(result, c.message ? 0 : 1) << c.name;
+        EXPECT_EQ(MessageTexts(),
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+            << c.name;
+        EXPECT_EQ(FileText("C:\\TARGET\\APP.DB"), "mine") << c.name;
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
 // Hostile packages: a stored size of 2 GB or more passed over for an existing target must
 // move forward (and then find the package too short), never back into the table; a source
 // opened for an entry that is neither embedded nor external must not stay open.

@@ -81,8 +81,8 @@ class SimTest : public ::testing::Test {
     void ExpectNoDialogLeftWaiting() {
         if (root_.empty() || stuckExpected_) return;
         for (const sim::Event& stuck : sim::EventsOf("stuck"))
-            ADD_FAILURE() << "left waiting: " << stuck.Get("dialog") << " ("
-                          << stuck.Get("reason") << ")";
+            ADD_FAILURE() << "left waiting: " << stuck.Get("dialog") << " (" << stuck.Get("reason")
+                          << ")";
     }
 
     std::string root_;

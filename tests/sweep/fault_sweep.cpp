@@ -40,7 +40,7 @@ typedef std::map<std::string, std::string> Snapshot;  // simulated path -> bytes
 
 struct CleanRun {
     Snapshot files;
-    std::set<std::string> boxes;  // "caption|text"
+    std::set<std::string> boxes;   // "caption|text"
     std::vector<unsigned> counts;  // calls per operation
 };
 
@@ -61,8 +61,9 @@ const char* SilentReason(const std::string& operation) {
         {"RegisterClassA", "no main window class: the installer ends before anything is shown"},
         {"WinExec", "a program not marked required may fail to start without a word"},
         {"DeleteFileA", "a launched program that cannot be deleted stays, as a running one does"},
-        {"EndDialog", "a dialog the system will not end is destroyed: the run ends as after a "
-                      "dialog closed from outside"},
+        {"EndDialog",
+         "a dialog the system will not end is destroyed: the run ends as after a "
+         "dialog closed from outside"},
     };
     auto found = reasons.find(operation);
     return found == reasons.end() ? nullptr : found->second;
@@ -70,8 +71,8 @@ const char* SilentReason(const std::string& operation) {
 
 const std::set<std::string>& ReleaseCalls() {
     static const std::set<std::string> calls = {
-        "CloseHandle", "GlobalFree", "GlobalUnlock", "LocalFree",  "LocalUnlock",
-        "DeleteObject", "ReleaseDC", "RegCloseKey",  "KillTimer", "FreeResource"};
+        "CloseHandle",  "GlobalFree", "GlobalUnlock", "LocalFree", "LocalUnlock",
+        "DeleteObject", "ReleaseDC",  "RegCloseKey",  "KillTimer", "FreeResource"};
     return calls;
 }
 
@@ -117,8 +118,8 @@ Snapshot TakeSnapshot(const std::string& root) {
 
 bool Under(const std::string& path, const std::vector<std::string>& folders) {
     for (const std::string& folder : folders)
-        if (path.size() > folder.size() && strncasecmp(path.c_str(), folder.c_str(),
-                                                       folder.size()) == 0 &&
+        if (path.size() > folder.size() &&
+            strncasecmp(path.c_str(), folder.c_str(), folder.size()) == 0 &&
             path[folder.size()] == '\\')
             return true;
     return false;
@@ -145,8 +146,8 @@ std::vector<std::string> NewBoxes(const CleanRun& clean) {
 }
 
 bool InstallerCaption(const std::string& box) {
-    for (const char* caption : {"Aborting Install|", "Error|", "Change Diskettes|",
-                                "Error locating file: "})
+    for (const char* caption :
+         {"Aborting Install|", "Error|", "Change Diskettes|", "Error locating file: "})
         if (box.rfind(caption, 0) == 0) return true;
     return false;
 }
@@ -171,8 +172,7 @@ std::string LostData(const SweepScenario& scenario, const Snapshot& before, cons
         }
         // Not yet installed (as before the run) is fine; installed differently is not.
         bool asBefore = before.count(path) && before.at(path) == signature;
-        if (clean.files.count(path) && clean.files.at(path) != signature && !asBefore)
-            differing++;
+        if (clean.files.count(path) && clean.files.at(path) != signature && !asBefore) differing++;
     }
     if (differing > 1) lost += std::to_string(differing) + " installed files differ; ";
     return lost;
@@ -238,8 +238,8 @@ Outcome Judge(const SweepScenario& scenario, const CleanRun& clean, const Inject
     return BROKEN;
 }
 
-Outcome RunInjected(const SweepScenario& scenario, const CleanRun& clean,
-                    const std::string& root, const Injection& fault, std::string* why) {
+Outcome RunInjected(const SweepScenario& scenario, const CleanRun& clean, const std::string& root,
+                    const Injection& fault, std::string* why) {
     scenario.arrange(FreshRoot(root));
     Snapshot before = TakeSnapshot(root);
     FailPlatformCall(fault.operation.c_str(), fault.nth, fault.persistent,
@@ -254,13 +254,17 @@ bool Skipped(const std::string& operation) {
 }
 
 int SweepOne(const SweepScenario& scenario, const Options& options, const std::string& root,
-                   std::map<std::string, Tally>* tallies) {
+             std::map<std::string, Tally>* tallies) {
     CleanRun clean = RunClean(scenario, root);
+    unsigned calls = 0;
+    for (unsigned count : clean.counts) calls += count;
+    printf("%s: %u platform calls in the clean run\n", scenario.name, calls);
     int broken = 0;
     for (int id = 0; id < PLATFORM_CALL_COUNT; id++) {
         std::string operation = PlatformCallName(id);
         if (Skipped(operation) || clean.counts[id] == 0) continue;
-        unsigned last = options.depth ? std::min(options.depth, clean.counts[id]) : clean.counts[id];
+        unsigned last =
+            options.depth ? std::min(options.depth, clean.counts[id]) : clean.counts[id];
         for (unsigned nth = 1; nth <= last; nth++) {
             for (int persistent = 0; persistent < 2; persistent++) {
                 std::string why;
