@@ -6,10 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <toml++/toml.h>
 
 #include "pack/file_io.h"
@@ -94,8 +92,10 @@ class ItemParser {
         if (!path || path->empty()) Fail(*node, "'source' must be a non-empty path");
         item_.sourcePath = ResolvePath(context_.baseDir, *path);
         FileFacts facts;
+        std::string why = WhyNotReadable(item_.sourcePath);
+        if (!why.empty()) Fail(*node, "source file '" + *path + "' " + why);
         if (!ReadFileFacts(item_.sourcePath, &facts))
-            Fail(*node, "source file '" + *path + "' not found or not a regular file");
+            Fail(*node, "source file '" + *path + "' is not a regular file");
         item_.sourceSize = facts.size;
         sourceTime_ = facts.modified;
     }
@@ -284,9 +284,8 @@ std::vector<ManifestItem> ParseManifest(const std::string& text, const std::stri
 }
 
 std::vector<ManifestItem> LoadManifest(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw PackError("cannot read manifest " + path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return ParseManifest(text.str(), path, FolderOf(path));
+    std::string why = WhyNotReadable(path);
+    if (!why.empty()) throw PackError("manifest " + path + " " + why);
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return ParseManifest(std::string(bytes.begin(), bytes.end()), path, FolderOf(path));
 }

@@ -136,6 +136,14 @@ TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
         {"reserved not 4 bytes", head + "target = \"A\"\nreserved = [1, 2]\n", 5, "4 byte"},
         {"no items", "# nothing\n", 1, "no [[item]]"},
         {"TOML syntax", head + "target = \"A\n", 4, ""},
+        {"dir climbing out", head + "target = \"A\"\ndir = \"..\\\\..\\\\WINDOWS\"\n", 1,
+         "climbs out"},
+        {"two items on one file (case ignored)",
+         head + "target = \"a.txt\"\ndir = \"sub\"\n" + head +
+             "target = \"A.TXT\"\ndir = \"SUB\"\n",
+         6, "same file as the item at line 1"},
+        {"source is a directory",
+         "[[item]]\nsource = \".\"\ntarget = \"A\"\nflags = [\"embedded\"]\n", 2, "is a directory"},
         {"external name reused",
          "[[item]]\nsource = \"readme.txt\"\ntarget = \"A.TXT\"\nflags = [\"external\"]\n"
          "[[item]]\nsource = \"readme.txt\"\ntarget = \"B.TXT\"\npacked_name = \"a.txt\"\nflags = "
