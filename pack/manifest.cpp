@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <toml++/toml.h>
@@ -247,6 +248,48 @@ void ItemParser::ParseReserved() {
     }
 }
 
+// The end of a TOML string that opens at text[at] with `quote` (one or three of them), or of
+// a comment ('#'): the index just past it. A single-line string or a comment ends at the
+// line's end; a multi-line one may close with up to two extra quotes.
+size_t SkipStringOrComment(const std::string& text, size_t at) {
+    char open = text[at];
+    if (open == '#') return std::min(text.find('\n', at), text.size());
+    bool multiLine = text.compare(at, 3, std::string(3, open)) == 0;
+    size_t i = at + (multiLine ? 3 : 1);
+    for (; i < text.size(); i++) {
+        if (open == '"' && text[i] == '\\') {
+            i++;
+        } else if (!multiLine && (text[i] == open || text[i] == '\n')) {
+            return i + 1;
+        } else if (multiLine && text.compare(i, 3, std::string(3, open)) == 0) {
+            i += 3;
+            for (int extra = 0; extra < 2 && i < text.size() && text[i] == open; extra++) i++;
+            return i;
+        }
+    }
+    return text.size();
+}
+
+// TOML allows non-ASCII text only inside strings and comments. The parser of toml++ 3.3 runs
+// into undefined behaviour on some characters elsewhere (U+00A1 to U+0499 where it looks for
+// whitespace), so such text is refused here before it reaches the parser.
+void CheckAsciiOutsideStrings(const std::string& text, const ItemContext& context) {
+    int line = 1;
+    for (size_t i = 0; i < text.size();) {
+        char c = text[i];
+        if (c == '"' || c == '\'' || c == '#') {
+            size_t end = SkipStringOrComment(text, i);
+            line += (int)std::count(text.begin() + i, text.begin() + end, '\n');
+            i = end;
+            continue;
+        }
+        if ((unsigned char)c >= 0x80)
+            FailAt(context, line, "non-ASCII character outside a string or comment");
+        line += c == '\n';
+        i++;
+    }
+}
+
 }  // namespace
 
 std::string DefaultPackedName(const std::string& target, bool compressed) {
@@ -260,6 +303,7 @@ std::string DefaultPackedName(const std::string& target, bool compressed) {
 std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
                                         const std::string& baseDir) {
     ItemContext context{displayName, baseDir};
+    CheckAsciiOutsideStrings(text, context);
     toml::table root;
     try {
         root = toml::parse(text, displayName);

@@ -129,6 +129,7 @@ TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
          "not found"},
         {"missing target", head, 1, "needs 'target'"},
         {"target with a path", head + "target = \"SUB\\\\A.TXT\"\n", 1, "plain file name"},
+        {"non-ASCII outside a string", head + "target = \"A\" \xC2\xA9\n", 4, "outside a string"},
         {"non-ASCII", head + "target = \"\xC3\xA9.TXT\"\n", 4, "ASCII"},
         {"unknown key", head + "target = \"A\"\ncolour = 3\n", 5, "unknown key"},
         {"listed size too big", head + "target = \"A\"\nlisted_size = 4294967296\n", 5,
