@@ -270,23 +270,45 @@ size_t SkipStringOrComment(const std::string& text, size_t at) {
     return text.size();
 }
 
-// TOML allows non-ASCII text only inside strings and comments. The parser of toml++ 3.3 runs
-// into undefined behaviour on some characters elsewhere (U+00A1 to U+0499 where it looks for
-// whitespace), so such text is refused here before it reaches the parser.
-void CheckAsciiOutsideStrings(const std::string& text, const ItemContext& context) {
+// The code point of the UTF-8 sequence at text[at] (0 when it is not a 2- or 3-byte one).
+uint32_t CodePointAt(const std::string& text, size_t at) {
+    auto byte = [&](size_t i) { return i < text.size() ? (unsigned char)text[i] : 0u; };
+    uint32_t lead = byte(at);
+    if ((lead & 0xE0) == 0xC0 && (byte(at + 1) & 0xC0) == 0x80)
+        return ((lead & 0x1F) << 6) | (byte(at + 1) & 0x3F);
+    if ((lead & 0xF0) == 0xE0 && (byte(at + 1) & 0xC0) == 0x80 && (byte(at + 2) & 0xC0) == 0x80)
+        return ((lead & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
+    return 0;
+}
+
+// toml++ 3.3 reaches undefined behaviour (an unreachable point) when it tests one of these
+// characters for whitespace, which it does outside strings and also inside a string that
+// follows a malformed value.
+bool TomlParserTripsOn(uint32_t c) {
+    return (c >= 0xA1 && c <= 0x499) || (c >= 0xFB46 && c <= 0xFEFE);
+}
+
+// TOML allows non-ASCII text only inside strings and comments; anything else is refused here,
+// and so is every character the parser trips on, wherever it stands, before the text
+// reaches the parser. Such a character can still be given as a \uXXXX escape in a "string".
+void CheckTextForParser(const std::string& text, const ItemContext& context) {
     int line = 1;
-    for (size_t i = 0; i < text.size();) {
-        char c = text[i];
-        if (c == '"' || c == '\'' || c == '#') {
-            size_t end = SkipStringOrComment(text, i);
-            line += (int)std::count(text.begin() + i, text.begin() + end, '\n');
-            i = end;
-            continue;
-        }
-        if ((unsigned char)c >= 0x80)
+    size_t quotedEnd = 0;  // text before this index lies in a string or a comment
+    for (size_t i = 0; i < text.size(); i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (i >= quotedEnd && (c == '"' || c == '\'' || c == '#'))
+            quotedEnd = SkipStringOrComment(text, i);
+        if (c >= 0x80 && i >= quotedEnd)
             FailAt(context, line, "non-ASCII character outside a string or comment");
+        if (c >= 0x80 && TomlParserTripsOn(CodePointAt(text, i))) {
+            char code[16];
+            snprintf(code, sizeof code, "U+%04X", CodePointAt(text, i));
+            FailAt(context, line,
+                   std::string("character ") + code +
+                       " cannot be read safely by the TOML parser; write it as a \\u escape "
+                       "in a \"string\"");
+        }
         line += c == '\n';
-        i++;
     }
 }
 
@@ -303,7 +325,7 @@ std::string DefaultPackedName(const std::string& target, bool compressed) {
 std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
                                         const std::string& baseDir) {
     ItemContext context{displayName, baseDir};
-    CheckAsciiOutsideStrings(text, context);
+    CheckTextForParser(text, context);
     toml::table root;
     try {
         root = toml::parse(text, displayName);
