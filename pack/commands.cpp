@@ -67,12 +67,14 @@ int CommandExtract(const InspectOptions& options, std::ostream& out, std::ostrea
     return Guarded(err, [&] {
         std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
-        for (const std::string& problem : view.problems)
-            err << options.installerPath << ": " << problem << "\n";
-        if (!view.tableRead) return 1;
-        ExtractResult result = ExtractInstaller(file.data(), file.size(), view, options.outputDir);
+        ExtractResult result =
+            ExtractInstaller(file.data(), file.size(), view, options.outputDir, options.force);
         for (const std::string& problem : result.problems)
             err << options.installerPath << ": " << problem << "\n";
+        if (!result.problems.empty() && !options.force) {
+            err << options.installerPath << ": nothing extracted (--force extracts what decodes)\n";
+            return 1;
+        }
         out << result.written << " files written to " << options.outputDir << "\n";
         return result.problems.empty() ? 0 : 1;
     });

@@ -13,6 +13,7 @@ struct InspectOptions {
     ReaderOptions reader;
     bool json = false;
     std::string outputDir;  // extract only
+    bool force = false;     // extract only: write what decodes despite problems
 };
 
 int CommandBuild(const BuildOptions& options, std::ostream& out, std::ostream& err);

@@ -155,6 +155,7 @@ bool StatRegularFile(const std::string& path, FileFacts* facts) {
 }  // namespace
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    if (IsFolder(path)) throw PackError(path + " is a directory, not a file");
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) FailFile("open", path, ErrnoReason());
     std::vector<uint8_t> bytes;
@@ -170,6 +171,7 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
+    if (IsFolder(path)) throw PackError("cannot write " + path + ": it is a directory");
     std::string temporary = path + ".partial";
     FILE* f = fopen(temporary.c_str(), "wb");
     if (!f) FailFile("create", temporary, ErrnoReason());
@@ -198,7 +200,10 @@ void MakeDirectories(const std::string& path) {
     if (parent != path) MakeDirectories(parent);
     if (MakeFolder(path)) return;
     std::string reason = SystemReason();
-    if (!IsFolder(path)) FailFile("create folder", path, reason);
+    if (IsFolder(path)) return;
+    FileFacts facts;
+    if (StatRegularFile(path, &facts)) reason = "a file of that name is in the way";
+    FailFile("create folder", path, reason);
 }
 
 void SetFileTimeUtc(const std::string& path, const DosDateTime& when) {
@@ -207,6 +212,15 @@ void SetFileTimeUtc(const std::string& path, const DosDateTime& when) {
 
 bool ReadFileFacts(const std::string& path, FileFacts* facts) {
     return StatRegularFile(path, facts);
+}
+
+std::string WhyNotReadable(const std::string& path) {
+    if (IsFolder(path)) return "is a directory, not a file";
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f && errno == ENOENT) return "not found";
+    if (!f) return "cannot be opened: " + ErrnoReason();
+    fclose(f);
+    return "";
 }
 
 std::string FolderOf(const std::string& path) {

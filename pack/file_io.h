@@ -29,6 +29,10 @@ struct FileFacts {
 // False when `path` does not name a regular file (missing, a folder, unreadable).
 bool ReadFileFacts(const std::string& path, FileFacts* facts);
 
+// Why `path` cannot be read as a file ("is a directory, not a file", "not found",
+// "cannot be opened: Permission denied"), or "" when it can.
+std::string WhyNotReadable(const std::string& path);
+
 // The folder part of `path` ("." when it has none; a root stays a root).
 std::string FolderOf(const std::string& path);
 // `path` taken relative to `folder`, unless it is absolute (on Windows also "C:..." and "\...").

@@ -16,12 +16,15 @@ std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerV
 
 struct ExtractResult {
     size_t written = 0;
-    std::vector<std::string> problems;  // items not extracted, one line each
+    std::vector<std::string> problems;  // everything verify finds, then each damaged item
 };
 
-// Decodes every embedded item into DIR/<target name> as the installer would (the ring kept
-// from one compressed item to the next) and sets its modification time from the entry's
-// DOS date and time taken as UTC. Target names that are not plain file names, and repeats of
-// a name already written, are refused rather than written.
+// Checks the whole file first (everything VerifyInstaller checks: the trailer, every item's
+// stored data lying in the file and its stream ending exactly at its storedSize, names usable
+// as files, no two items on one file). On any problem nothing is written unless `force`;
+// with it, every item whose stored data lies in the file and whose name is usable is written
+// as it decodes, and each damaged one is named among the problems. Items are decoded as the
+// installer would (the ring kept from one compressed item to the next) into DIR/<target
+// name>, with the modification time from the entry's DOS date and time taken as UTC.
 ExtractResult ExtractInstaller(const uint8_t* data, size_t size, const InstallerView& view,
-                               const std::string& dir);
+                               const std::string& dir, bool force = false);

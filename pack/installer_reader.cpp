@@ -7,6 +7,7 @@
 
 #include "engine/core/checksum.h"
 #include "engine/core/package.h"
+#include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"
@@ -125,6 +126,6 @@ std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t t
 std::string ItemLabel(const InstallerView& view, size_t index) {
     std::string label = "item " + std::to_string(index + 1);
     if (index < view.items.size())
-        label += std::string(" (") + view.items[index].entry.targetName + ")";
+        label += " (" + ShownText(view.items[index].entry.targetName) + ")";
     return label;
 }

@@ -3,8 +3,11 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
+
 #include "pack/installer_reader.h"
 #include "pack/lzss_stream.h"
+#include "pack/manifest_rules.h"
 
 namespace {
 
@@ -40,13 +43,21 @@ void CheckFileLevel(const InstallerView& view, std::vector<std::string>* problem
     }
 }
 
-bool TextFieldsTerminated(const uint8_t* record) {
-    const uint32_t fields[] = {ENTRY_SOURCE_NAME, ENTRY_TARGET_NAME, ENTRY_TARGET_DIR_SPEC,
-                               ENTRY_DISK_LABEL};
-    for (uint32_t at : fields) {
-        if (!memchr(record + at, 0, ENTRY_NAME_SIZE)) return false;
+void CheckTerminators(const uint8_t* record, const std::string& label,
+                      std::vector<std::string>* problems) {
+    const struct {
+        uint32_t at;
+        size_t size;
+        const char* name;
+    } fields[] = {{ENTRY_SOURCE_NAME, ENTRY_NAME_SIZE, "packed name"},
+                  {ENTRY_TARGET_NAME, ENTRY_NAME_SIZE, "target name"},
+                  {ENTRY_TARGET_DIR_SPEC, ENTRY_NAME_SIZE, "dir"},
+                  {ENTRY_DISK_LABEL, ENTRY_NAME_SIZE, "disk label"},
+                  {ENTRY_ARGUMENTS, ENTRY_ARGUMENTS_SIZE, "args"}};
+    for (const auto& field : fields) {
+        if (!memchr(record + field.at, 0, field.size))
+            problems->push_back(label + field.name + " has no terminating NUL");
     }
-    return memchr(record + ENTRY_ARGUMENTS, 0, ENTRY_ARGUMENTS_SIZE) != nullptr;
 }
 
 void CheckEntry(const InstallerView& view, size_t i, std::vector<std::string>* problems) {
@@ -54,8 +65,8 @@ void CheckEntry(const InstallerView& view, size_t i, std::vector<std::string>* p
     const CopyTableEntry& e = item.entry;
     std::string label = ItemLabel(view, i) + ": ";
     bool embedded = e.flags & CF_EMBEDDED, external = e.flags & CF_EXTERNAL_SOURCE;
-    if (!TextFieldsTerminated(item.record))
-        problems->push_back(label + "a text field has no terminating NUL");
+    CheckTerminators(item.record, label, problems);
+    for (const std::string& problem : EntryFieldProblems(e)) problems->push_back(label + problem);
     if (e.flags & UNUSED_FLAGS) problems->push_back(label + "unused flag bits are set");
     if (e.sourceName[0] && embedded == external) {
         problems->push_back(
@@ -91,6 +102,20 @@ void CheckStream(const uint8_t* data, const InstallerView& view, size_t i,
     }
 }
 
+// Two entries that install to the same file, as Windows compares names.
+void CheckUniqueTargets(const InstallerView& view, std::vector<std::string>* problems) {
+    std::map<std::string, size_t> seen;
+    for (size_t i = 0; i < view.items.size(); i++) {
+        std::string key = InstalledPathKey(view.items[i].entry);
+        if (key.empty()) continue;
+        auto [at, fresh] = seen.emplace(key, i);
+        if (!fresh) {
+            problems->push_back(ItemLabel(view, i) + ": installs to the same file as " +
+                                ItemLabel(view, at->second));
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> VerifyInstaller(const uint8_t* data, size_t size,
@@ -105,5 +130,6 @@ std::vector<std::string> VerifyInstaller(const uint8_t* data, size_t size,
         bool stream = (item.entry.flags & CF_EMBEDDED) && (item.entry.flags & CF_COMPRESSED);
         if (stream && item.dataInFile) CheckStream(data, view, i, &problems);
     }
+    CheckUniqueTargets(view, &problems);
     return problems;
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-const size_t CHUNK = 65536;
+const size_t CHUNK = 4096;
 
 }  // namespace
 

@@ -14,7 +14,7 @@ const char USAGE[] =
     "usage: setuppack build MANIFEST --stub STUB.exe -o OUT.exe [--external-dir DIR]\n"
     "       setuppack list INSTALLER [--json] [--package-offset N]\n"
     "       setuppack verify INSTALLER [--package-offset N]\n"
-    "       setuppack extract INSTALLER DIR [--package-offset N]\n"
+    "       setuppack extract INSTALLER DIR [--package-offset N] [--force]\n"
     "       setuppack compress IN OUT\n"
     "       setuppack decompress IN OUT\n";
 
@@ -82,11 +82,13 @@ int RunInspect(const std::string& command, const std::vector<std::string>& args)
     std::string problem;
     std::vector<std::string> flags;
     if (command == "list") flags.push_back("--json");
+    if (command == "extract") flags.push_back("--force");
     if (!SplitArguments(args, {"--package-offset"}, flags, &positional, &options, &problem))
         return Usage(problem);
     InspectOptions inspect;
     for (auto& [name, value] : options) {
         if (name == "--json") inspect.json = true;
+        if (name == "--force") inspect.force = true;
         if (name == "--package-offset") {
             if (!ParseOffset(value, &inspect.reader.packageOffset))
                 return Usage("bad --package-offset " + value);
