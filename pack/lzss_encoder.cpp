@@ -31,7 +31,8 @@ bool IsUsableSource(uint32_t k) {
 
 // Length of the common prefix of a and b, known to be at least `from`, at most `limit`.
 // Eight bytes at a time while both stay inside the limit.
-inline __attribute__((always_inline)) uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_t limit) {
+inline __attribute__((always_inline)) uint32_t CommonLength(const uint8_t* a, const uint8_t* b,
+                                                            uint32_t from, uint32_t limit) {
     uint32_t length = from;
     while (length + 8 <= limit) {
         uint64_t x, y;
@@ -145,8 +146,8 @@ class MatchFinder {
         uint32_t limit = size_ - i;
         if (limit < LZSS_MIN_MATCH) return Match{0, 0};
         Match best = Search(i, limit);
-        uint32_t from = i > MAX_DISTANCE && i - MAX_DISTANCE > tailStart_ ? i - MAX_DISTANCE
-                                                                         : tailStart_;
+        uint32_t from =
+            i > MAX_DISTANCE && i - MAX_DISTANCE > tailStart_ ? i - MAX_DISTANCE : tailStart_;
         for (uint32_t s = from; s < i && best.length < limit; s++) {
             if (!IsUsableSource(s)) continue;
             uint32_t length = CommonLength(data_ + s, data_ + i, 0, limit);
