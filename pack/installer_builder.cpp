@@ -52,14 +52,21 @@ bool SolveSeal(uint64_t words, uint32_t bytes, size_t trailerAt, size_t length, 
     return false;
 }
 
+// What the item stores: the stream the manifest's compress = "auto" already made, the source
+// file encoded, or the file as it is.
+std::vector<uint8_t> StoredBytes(const ManifestItem& item) {
+    if (!item.stream.empty()) return item.stream;
+    std::vector<uint8_t> content = ReadFileBytes(item.sourcePath);
+    return (item.entry.flags & CF_COMPRESSED) ? EncodeLzss(content) : content;
+}
+
 // The copy table entry with the packed length; the bytes the package or the external file
 // holds.
 PackedItem PackOne(const ManifestItem& item) {
     PackedItem packed;
     packed.entry = item.entry;
     if (item.sourcePath.empty()) return packed;
-    std::vector<uint8_t> content = ReadFileBytes(item.sourcePath);
-    packed.bytes = (item.entry.flags & CF_COMPRESSED) ? EncodeLzss(content) : std::move(content);
+    packed.bytes = StoredBytes(item);
     if (packed.bytes.size() > 0xFFFFFFFFu) {
         throw PackError("item at line " + std::to_string(item.line) +
                         ": packed data is 4 GB or larger");
