@@ -61,6 +61,5 @@ std::vector<uint8_t> DecodeLzssComplete(const uint8_t* data, size_t size) {
 
 bool LzssReadsUnwrittenRing(const uint8_t* data, size_t size) {
     std::vector<uint8_t> ring(LZSS_RING_SIZE, 0);
-    return DecodeLzssStream(data, size, ring.data(), [](const uint8_t*, size_t) {})
-        .readsUnwritten;
+    return DecodeLzssStream(data, size, ring.data(), [](const uint8_t*, size_t) {}).readsUnwritten;
 }

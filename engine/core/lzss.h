@@ -212,6 +212,10 @@ struct LzssWideBits {
         count -= (uint32_t)n;
         return value;
     }
-    int ReadBit() { return ReadBits(1); }
-    size_t BytesConsumed() const { return bytePos - count / 8; }
+    int ReadBit() {
+        return ReadBits(1);
+    }
+    size_t BytesConsumed() const {
+        return bytePos - count / 8;
+    }
 };
