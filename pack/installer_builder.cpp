@@ -127,9 +127,8 @@ void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t bal
     }
     memset(bytes + checksumOffset, 0, 4);
     memset(bytes + balanceOffset, 0, BALANCE_BYTES);
-    uint64_t words = 0;
+    uint64_t words = SumLe16Words(bytes, n);
     uint32_t sum = AddToChecksum(0, bytes, n);
-    for (size_t i = 0; i < n; i++) words += (uint64_t)bytes[i] * WordWeight(i);
     uint32_t checksum = 0, trailer = 0;
     for (uint32_t balance = 0; balance <= 0xFFFF; balance++) {
         uint64_t w = words + (balance & 0xFF) + (uint64_t)(balance >> 8) * 256;
