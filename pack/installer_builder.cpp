@@ -52,14 +52,21 @@ bool SolveSeal(uint64_t words, uint32_t bytes, size_t trailerAt, size_t length, 
     return false;
 }
 
+// What the item stores: the stream the manifest's compress = "auto" already made, the source
+// file encoded, or the file as it is.
+std::vector<uint8_t> StoredBytes(const ManifestItem& item) {
+    if (!item.stream.empty()) return item.stream;
+    std::vector<uint8_t> content = ReadFileBytes(item.sourcePath);
+    return (item.entry.flags & CF_COMPRESSED) ? EncodeLzss(content) : content;
+}
+
 // The copy table entry with the packed length; the bytes the package or the external file
 // holds.
 PackedItem PackOne(const ManifestItem& item) {
     PackedItem packed;
     packed.entry = item.entry;
     if (item.sourcePath.empty()) return packed;
-    std::vector<uint8_t> content = ReadFileBytes(item.sourcePath);
-    packed.bytes = (item.entry.flags & CF_COMPRESSED) ? EncodeLzss(content) : std::move(content);
+    packed.bytes = StoredBytes(item);
     if (packed.bytes.size() > 0xFFFFFFFFu) {
         throw PackError("item at line " + std::to_string(item.line) +
                         ": packed data is 4 GB or larger");
@@ -110,9 +117,8 @@ void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t bal
     }
     memset(bytes + checksumOffset, 0, 4);
     memset(bytes + balanceOffset, 0, BALANCE_BYTES);
-    uint64_t words = 0;
+    uint64_t words = SumLe16Words(bytes, n);
     uint32_t sum = AddToChecksum(0, bytes, n);
-    for (size_t i = 0; i < n; i++) words += (uint64_t)bytes[i] * WordWeight(i);
     uint32_t checksum = 0, trailer = 0;
     for (uint32_t balance = 0; balance <= 0xFFFF; balance++) {
         uint64_t w = words + (balance & 0xFF) + (uint64_t)(balance >> 8) * 256;

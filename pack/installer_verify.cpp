@@ -97,7 +97,7 @@ void CheckStream(const uint8_t* data, const InstallerView& view, size_t i,
     } else if (r.consumed != size) {
         problems->push_back(label + "compressed stream ends at byte " + std::to_string(r.consumed) +
                             ", before its storedSize of " + std::to_string(size));
-    } else if (LzssReadsUnwrittenRing(data + item.dataOffset, size)) {
+    } else if (r.readsUnwritten) {
         problems->push_back(label + "compressed stream reads ring positions it has not written");
     }
 }

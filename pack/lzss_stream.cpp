@@ -2,8 +2,6 @@
 // chunks so that a large item never needs a second full-size buffer.
 #include "pack/lzss_stream.h"
 
-#include <string.h>
-
 #include <stdexcept>
 #include <string>
 
@@ -11,25 +9,37 @@ namespace {
 
 const size_t CHUNK = 4096;
 
+// After `written` bytes of a stream, it has written ring positions 1 to `written` (all of
+// them from 4096 on). A match starting at a written position only ever reads written ones:
+// its later bytes are either its own or, past position 0, written once the stream is 4096
+// bytes long.
+bool ReadsUnwrittenPosition(const LzssToken& token, uint64_t written) {
+    return token.length > 1 && written < LZSS_RING_SIZE && token.position > written;
+}
+
 }  // namespace
 
 LzssStreamResult DecodeLzssStream(const uint8_t* data, size_t size, uint8_t* ring,
                                   const LzssSink& sink) {
     LzssStreamResult result;
-    LzssMemoryBits bits(data, size);
+    LzssWideBits bits(data, size);
     std::vector<uint8_t> out(CHUNK + LZSS_MAX_MATCH);
     uint32_t ringPos = LZSS_START_POSITION;
     uint32_t produced = 0;
-    for (;;) {
-        int token = DecodeLzssToken(bits, ring, &ringPos, out.data(), &produced);
-        if (token != LZSS_TOKEN_BYTES || produced >= CHUNK) {
-            if (produced > 0) sink(out.data(), produced);
+    LzssToken token;
+    int kind;
+    while ((kind = ReadLzssToken(bits, &token)) == LZSS_TOKEN_BYTES) {
+        if (ReadsUnwrittenPosition(token, result.produced + produced)) result.readsUnwritten = true;
+        StoreLzssToken(token, ring, &ringPos, out.data(), &produced);
+        if (produced >= CHUNK) {
+            sink(out.data(), produced);
             result.produced += produced;
             produced = 0;
         }
-        if (token == LZSS_TOKEN_END) result.endMarker = true;
-        if (token != LZSS_TOKEN_BYTES) break;
     }
+    if (produced > 0) sink(out.data(), produced);
+    result.produced += produced;
+    result.endMarker = kind == LZSS_TOKEN_END;
     result.consumed = bits.BytesConsumed();
     return result;
 }
@@ -50,19 +60,6 @@ std::vector<uint8_t> DecodeLzssComplete(const uint8_t* data, size_t size) {
 }
 
 bool LzssReadsUnwrittenRing(const uint8_t* data, size_t size) {
-    std::vector<uint8_t> zeros(LZSS_RING_SIZE, 0x00), ones(LZSS_RING_SIZE, 0xFF);
-    // The first pass keeps its output; the second compares against it as it goes.
-    std::vector<uint8_t> first;
-    DecodeLzssStream(data, size, zeros.data(), [&](const uint8_t* bytes, size_t count) {
-        first.insert(first.end(), bytes, bytes + count);
-    });
-    size_t at = 0;
-    bool differs = false;
-    DecodeLzssStream(data, size, ones.data(), [&](const uint8_t* bytes, size_t count) {
-        if (differs) return;
-        if (at + count > first.size() || memcmp(bytes, first.data() + at, count) != 0)
-            differs = true;
-        at += count;
-    });
-    return differs;
+    std::vector<uint8_t> ring(LZSS_RING_SIZE, 0);
+    return DecodeLzssStream(data, size, ring.data(), [](const uint8_t*, size_t) {}).readsUnwritten;
 }

@@ -1,6 +1,7 @@
-// Whole LZSS streams in memory, decoded by the engine's one decoding core (DecodeLzssToken
-// over LzssMemoryBits): the packaging tool's decompress, verify and extract all go through
-// here, so they decode exactly as the installer does.
+// Whole LZSS streams in memory, decoded by the engine's one decoding core (ReadLzssToken and
+// StoreLzssToken, as the installer's DecodeLzssToken uses them) over the wide bit reader
+// LzssWideBits: the packaging tool's decompress, verify and extract all go through here, so
+// they decode exactly as the installer does.
 #pragma once
 
 #include <stddef.h>
@@ -15,6 +16,9 @@ struct LzssStreamResult {
     bool endMarker = false;  // the end marker was read
     size_t consumed = 0;     // input bytes up to the one holding the marker's last bit
     uint64_t produced = 0;   // decoded bytes
+    // Some match read a ring position the stream had not written itself: the stream would
+    // decode differently depending on the item before it.
+    bool readsUnwritten = false;
 };
 
 using LzssSink = std::function<void(const uint8_t* bytes, size_t count)>;
@@ -30,7 +34,5 @@ LzssStreamResult DecodeLzssStream(const uint8_t* data, size_t size, uint8_t* rin
 std::vector<uint8_t> DecodeLzssComplete(const uint8_t* data, size_t size);
 
 // True when some match of the stream reads a ring position the stream has not written
-// itself: the stream would then decode differently depending on the item before it. Decodes
-// twice, from a ring of all 0x00 and one of all 0xFF; an unwritten position read shows up as
-// a difference.
+// itself (DecodeLzssStream's readsUnwritten, from one decoding).
 bool LzssReadsUnwrittenRing(const uint8_t* data, size_t size);

@@ -13,14 +13,15 @@
 
 #include "pack/file_io.h"
 #include "pack/flags.h"
+#include "pack/lzss_encoder.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
 
 namespace {
 
-const std::set<std::string> ITEM_KEYS = {"source",     "target",      "packed_name", "flags",
-                                         "dir",        "disk",        "args",        "show",
-                                         "attributes", "listed_size", "date",        "reserved"};
+const std::set<std::string> ITEM_KEYS = {
+    "source", "target",     "packed_name", "flags", "dir",      "disk",    "args",
+    "show",   "attributes", "listed_size", "date",  "reserved", "compress"};
 
 const std::map<std::string, uint16_t> SHOW_NAMES = {
     {"hidden", 0},     {"normal", 1},  {"minimized", 2}, {"maximized", 3},
@@ -45,6 +46,7 @@ class ItemParser {
         CopyTableEntry& e = item_.entry;
         e.flags = ParseFlags();
         ParseSource();
+        ChooseCompression();
         Text("target", e.targetName, ENTRY_NAME_SIZE, true);
         ParsePackedName();
         Text("dir", e.targetDirSpec, ENTRY_NAME_SIZE, false);
@@ -99,6 +101,27 @@ class ItemParser {
             Fail(*node, "source file '" + *path + "' is not a regular file");
         item_.sourceSize = facts.size;
         sourceTime_ = facts.modified;
+    }
+
+    // compress = "auto" (the default), "always" or "never". The flag 'compressed' always
+    // compresses; otherwise "auto" compresses an item with a source only when the stream is
+    // smaller than the file, and keeps the stream for packing.
+    void ChooseCompression() {
+        const toml::node* node = Get("compress");
+        std::string mode = node ? node->value<std::string>().value_or("") : "auto";
+        if (mode != "auto" && mode != "always" && mode != "never")
+            Fail(*node, "'compress' must be \"auto\", \"always\" or \"never\"");
+        CopyTableEntry& e = item_.entry;
+        if (mode == "never" && (e.flags & CF_COMPRESSED))
+            Fail(*node, "compress = \"never\" contradicts the flag 'compressed'");
+        if (mode == "always") e.flags |= CF_COMPRESSED;
+        bool stored = (e.flags & (CF_EMBEDDED | CF_EXTERNAL_SOURCE)) && !item_.sourcePath.empty();
+        if (mode != "auto" || (e.flags & CF_COMPRESSED) || !stored) return;
+        std::vector<uint8_t> content = ReadFileBytes(item_.sourcePath);
+        std::vector<uint8_t> stream = EncodeLzss(content);
+        if (stream.size() >= content.size()) return;
+        e.flags |= CF_COMPRESSED;
+        item_.stream = std::move(stream);
     }
 
     void ParsePackedName() {

@@ -14,6 +14,8 @@ struct ManifestItem {
     std::string sourcePath;  // the file to pack, resolved; empty for a program-only entry
     uint64_t sourceSize = 0;
     int line = 0;  // where the item's table starts in the manifest
+    // The LZSS stream compress = "auto" made to choose compression; empty when it did not.
+    std::vector<uint8_t> stream;
 };
 
 // Parses manifest text. Relative source paths are resolved against `baseDir`; errors are

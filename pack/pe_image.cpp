@@ -1,6 +1,8 @@
 // PE header parsing with every offset checked against the buffer, and the header checksum.
 #include "pack/pe_image.h"
 
+#include "engine/core/checksum.h"
+
 #include "engine/core/package.h"
 #include "pack/pack_error.h"
 
@@ -126,12 +128,16 @@ size_t PeImage::RawEnd() const {
     return end;
 }
 
+uint64_t SumLe16Words(const uint8_t* bytes, size_t size) {
+    uint64_t even = 0, odd = 0;
+    AddByParity(bytes, size, &even, &odd);
+    return even + (odd << 8);
+}
+
 uint32_t ComputePeChecksum(const uint8_t* file, size_t size, size_t checksumOffset) {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < size; i++) {
-        if (i >= checksumOffset && i < checksumOffset + 4) continue;
-        sum += (i & 1) ? (uint64_t)file[i] << 8 : file[i];
-    }
+    uint64_t sum = SumLe16Words(file, size);
+    for (size_t i = checksumOffset; i < checksumOffset + 4 && i < size; i++)
+        sum -= (i & 1) ? (uint64_t)file[i] << 8 : file[i];
     while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
     return (uint32_t)sum + (uint32_t)size;
 }

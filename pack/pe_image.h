@@ -64,3 +64,7 @@ PeImage ParsePeImage(const uint8_t* file, size_t size);
 // The header checksum over `size` bytes with the CheckSum field taken as zero: the 16-bit
 // one's-complement sum of the little-endian words, plus the file length.
 uint32_t ComputePeChecksum(const uint8_t* file, size_t size, size_t checksumOffset);
+
+// The sum of `size` bytes taken as little-endian 16-bit words from an even offset (a last odd
+// byte as a word of its own), without folding: what the PE checksum adds up.
+uint64_t SumLe16Words(const uint8_t* bytes, size_t size);

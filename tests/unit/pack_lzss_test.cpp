@@ -3,6 +3,7 @@
 // not written, and the sizes an optimal parse must reach.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -116,6 +117,51 @@ TEST(LzssEncoder, MatchSizesFollowTheOptimalParse) {
         size_t tail = (n - 1) % 17;
         size_t bits = 9 + 13 + ((n - 1) / 17) * 17 + (tail == 0 ? 0 : tail == 1 ? 9 : 17);
         EXPECT_EQ(stream.size(), (bits + 7) / 8) << n;
+    }
+}
+
+// The fewest bits any stream for `data` can take, by brute force: every usable source inside
+// the window, every length, and a shortest path over them; plus the end marker.
+size_t OptimalStreamBytes(const std::vector<uint8_t>& data) {
+    size_t n = data.size();
+    std::vector<uint64_t> cost(n + 1, 0);
+    for (size_t i = n; i-- > 0;) {
+        size_t longest = 0;
+        for (size_t s = i > 4096 ? i - 4096 : 0; s < i; s++) {
+            if (((s + 1) & 4095) == 0) continue;  // ring position 0 is the end marker
+            size_t length = 0;
+            while (length < 17 && i + length < n && data[s + length] == data[i + length]) length++;
+            if (length > longest) longest = length;
+        }
+        cost[i] = 9 + cost[i + 1];
+        for (size_t length = 2; length <= longest; length++)
+            cost[i] = std::min(cost[i], 17 + cost[i + length]);
+    }
+    return (size_t)(cost[0] + 13 + 7) / 8;
+}
+
+TEST(LzssEncoder, ParseIsWithinATenthOfAPercentOfTheOptimum) {
+    // Random bytes whose only earlier copy of a 17-byte run starts at ring position 0.
+    std::vector<uint8_t> onlyAtRingZero = RandomBytes(7000, 11);
+    std::copy(onlyAtRingZero.begin() + 4095, onlyAtRingZero.begin() + 4095 + 17,
+              onlyAtRingZero.begin() + 6000);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> data;
+    } cases[] = {
+        {"four-letter alphabet", RandomBytes(6000, 12, 4)},
+        {"two-letter alphabet", RandomBytes(5000, 13, 2)},
+        {"period 4095 across the wrap", Periodic(4095, 9000, 14)},
+        {"text-like", MixedData(7000, 15)},
+        {"run of zeros across ring position 0", std::vector<uint8_t>(5000, 0)},
+        {"best source at ring position 0", onlyAtRingZero},
+        {"short tail repeats", Bytes("abcabcabcabcab")},
+    };
+    for (const auto& c : cases) {
+        size_t optimum = OptimalStreamBytes(c.data);
+        size_t size = EncodeLzss(c.data).size();
+        EXPECT_GE(size, optimum) << c.name;
+        EXPECT_LE(size, optimum + optimum / 1000) << c.name;
     }
 }
 

@@ -95,6 +95,41 @@ TEST(ManifestNames, DefaultPackedName) {
         EXPECT_EQ(DefaultPackedName(c.target, c.compressed), c.packed) << c.target;
 }
 
+TEST_F(ManifestTest, CompressAutoStoresTheSmallerForm) {
+    std::ofstream(dir_ + "/runs.txt") << std::string(3000, 'r');
+    std::string noise;
+    for (uint32_t i = 0, x = 1; i < 2000; i++) noise += (char)((x = x * 1103515245 + 12345) >> 16);
+    std::ofstream(dir_ + "/noise.bin", std::ios::binary) << noise;
+    struct Case {
+        const char* source;
+        const char* flags;
+        const char* compress;  // the line, or ""
+        bool compressed;
+        const char* packedName;
+    } cases[] = {
+        {"runs.txt", "\"embedded\"", "", true, "A.TX_"},
+        {"runs.txt", "\"external\"", "compress = \"auto\"", true, "A.TX_"},
+        {"runs.txt", "\"embedded\"", "compress = \"never\"", false, "A.TXT"},
+        {"noise.bin", "\"embedded\"", "", false, "A.TXT"},
+        {"readme.txt", "\"external\"", "", false, "A.TXT"},
+        {"noise.bin", "\"embedded\", \"compressed\"", "", true, "A.TX_"},
+        {"noise.bin", "\"embedded\"", "compress = \"always\"", true, "A.TX_"},
+    };
+    for (const Case& c : cases) {
+        std::string text = std::string("[[item]]\nsource = \"") + c.source +
+                           "\"\ntarget = \"A.TXT\"\nflags = [" + c.flags + "]\n" + c.compress +
+                           "\n";
+        ManifestItem item = Parse(text)[0];
+        std::string what = std::string(c.source) + " " + c.flags + " " + c.compress;
+        EXPECT_EQ((item.entry.flags & CF_COMPRESSED) != 0, c.compressed) << what;
+        EXPECT_STREQ(item.entry.sourceName, c.packedName) << what;
+        // A stream kept for packing is only ever a smaller one.
+        if (!item.stream.empty()) {
+            EXPECT_LT(item.stream.size(), item.sourceSize) << what;
+        }
+    }
+}
+
 TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
     const std::string head = "[[item]]\nsource = \"readme.txt\"\nflags = [\"embedded\"]\n";
     struct Case {
@@ -136,6 +171,11 @@ TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
         {"unknown key", head + "target = \"A\"\ncolour = 3\n", 5, "unknown key"},
         {"listed size too big", head + "target = \"A\"\nlisted_size = 4294967296\n", 5,
          "between 0"},
+        {"compress value", head + "target = \"A\"\ncompress = \"yes\"\n", 5, "'compress' must"},
+        {"never yet compressed",
+         "[[item]]\nsource = \"readme.txt\"\ntarget = \"A\"\nflags = [\"embedded\", "
+         "\"compressed\"]\ncompress = \"never\"\n",
+         5, "contradicts"},
         {"reserved not 4 bytes", head + "target = \"A\"\nreserved = [1, 2]\n", 5, "4 byte"},
         {"no items", "# nothing\n", 1, "no [[item]]"},
         {"TOML syntax", head + "target = \"A\n", 4, ""},
