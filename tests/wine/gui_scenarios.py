@@ -39,6 +39,9 @@ DIFFERENCES = {
     "abort_point": "an abort lands at another point in real time than in virtual time: which "
                    "files exist and the length of the last one differ",
     "launch_order": "under Wine the launches are seen through their markers, so without order",
+    "diskette_left_out": "setupsim's answers cannot insert a diskette: its machine holds every "
+                         "diskette's files in A: at once, so its run lacks the 'Error locating "
+                         "file' box of the diskette left out under Wine",
     "box_newlines": "Wine's message box shows each line break of its text as CR CR LF when read "
                     "back from its text control; texts are compared with that folded to CR LF",
 }
@@ -59,7 +62,8 @@ def expect(condition, what):
 def scenario(name, steps=(("press", OK),), **kw):
     base = dict(name=name, steps=list(steps), directory_value=None, user_data=False,
                 running_window=None, abort=False, corrupt=False, boxes=[],
-                dialogs=["DIRDLG", "PROGRESSDLG"], installed="all", typed_target=None)
+                dialogs=["DIRDLG", "PROGRESSDLG"], installed="all", typed_target=None,
+                diskettes=False, inserts=[])
     base.update(kw)
     return base
 
@@ -87,7 +91,42 @@ SCENARIOS = [
     # Abort Install part-way: the abort message; what was copied so far stays.
     scenario("abort_part_way", abort=True, installed="some",
              boxes=[("Aborting Install", "Aborting install at users request!")]),
+    # Started from a diskette in A:, with files on two more diskettes. The user swaps them at
+    # each "Change Diskettes" prompt, but leaves the third one out at first and inserts it at
+    # the "Error locating file" prompt. inserts: (words of the box, diskette put into A:
+    # before answering it). Played only under Wine (DIFFERENCES["diskette_left_out"]).
+    scenario("diskettes", diskettes=True,
+             inserts=[("(Disk 2)", "Disk 2"), ("Error locating file", "Disk 3")],
+             boxes=[("Change Diskettes",
+                     "Please insert the diskette labeled (Disk 2) into the (A:) drive."),
+                    ("Change Diskettes",
+                     "Please insert the diskette labeled (Disk 3) into the (A:) drive."),
+                    ("Error locating file: QVFORMS.DAT", None)]),
 ]
+
+# The diskette set: one file in the installer, a compressed one on "Disk 2", a stored
+# critical one on "Disk 3".
+DISKETTE_MANIFEST = """
+[[item]]
+source = "files/READ_ME.TXT"
+target = "READ_ME.TXT"
+flags = ["embedded", "compressed", "overwrite"]
+date = 2001-10-11T17:42:12
+
+[[item]]
+source = "files/QVHELP.HLP"
+target = "QVHELP.HLP"
+disk = "Disk 2"
+flags = ["external", "compressed", "overwrite"]
+date = 2001-10-10T09:15:30
+
+[[item]]
+source = "files/QVFORMS.DAT"
+target = "QVFORMS.DAT"
+disk = "Disk 3"
+flags = ["external", "overwrite", "critical"]
+date = 2001-10-09T12:00:00
+"""
 
 
 # ---------------------------------------------------------------------------------------------
@@ -109,6 +148,29 @@ def pack_installer(bits, source, native, work):
     subprocess.run([os.path.join(native, "setuppack"), "build", os.path.join(pkg, "manifest.toml"),
                     "--stub", stub, "-o", installer], check=True, capture_output=True)
     return installer
+
+
+def pack_diskettes(bits, source, native, work):
+    """The diskette set: DISKS/Disk 1 holds SETUP.EXE, Disk 2 and Disk 3 the external files;
+    DISKS/all holds all of them for the simulated machine."""
+    stub = os.path.join(source, "build", "win64" if bits == 64 else "win32", "setup-stub.exe")
+    pkg, disks = os.path.join(work, "diskette-pkg"), os.path.join(work, "disks")
+    os.makedirs(os.path.join(pkg, "files"))
+    for name in ("READ_ME.TXT", "QVHELP.HLP", "QVFORMS.DAT"):
+        shutil.copy(os.path.join(source, "demo", "files", name), os.path.join(pkg, "files"))
+    open(os.path.join(pkg, "manifest.toml"), "w").write(DISKETTE_MANIFEST)
+    os.makedirs(os.path.join(disks, "Disk 1"))
+    installer = os.path.join(disks, "Disk 1", "SETUP.EXE")
+    subprocess.run([os.path.join(native, "setuppack"), "build", os.path.join(pkg, "manifest.toml"),
+                    "--stub", stub, "-o", installer, "--external-dir", disks],
+                   check=True, capture_output=True)
+    os.makedirs(os.path.join(disks, "all"))
+    for disk in ("Disk 1", "Disk 2", "Disk 3"):
+        for name in os.listdir(os.path.join(disks, disk)):
+            shutil.copy(os.path.join(disks, disk, name), os.path.join(disks, "all"))
+    packed = {name: open(os.path.join(pkg, "files", name), "rb").read()
+              for name in os.listdir(os.path.join(pkg, "files"))}
+    return installer, packed
 
 
 def corrupted_copy(installer, work):
@@ -145,8 +207,11 @@ def toml_string(text):
     return json.dumps(text)
 
 
-def sim_machine(s, target, program_files):
-    lines = ['[[drive]]', 'letter = "A"', 'type = "removable"', '[[drive]]', 'letter = "C"',
+def sim_machine(s, target, program_files, installer):
+    lines = ['[[drive]]', 'letter = "A"', 'type = "removable"']
+    if s["diskettes"]:  # DIFFERENCES["diskette_left_out"]
+        lines += ['host_dir = ' + toml_string(os.path.join(os.path.dirname(installer), "..", "all"))]
+    lines += ['[[drive]]', 'letter = "C"',
              'type = "fixed"', '[[registry]]',
              'key = ' + toml_string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion"),
              'name = "ProgramFilesDir"', 'value = ' + toml_string(program_files)]
@@ -176,7 +241,7 @@ def sim_answers(s):
 def run_sim(s, setupsim, installer, work, target, program_files):
     root = os.path.join(work, "sim-" + s["name"])
     machine, answers = root + ".machine.toml", root + ".answers.toml"
-    open(machine, "w").write(sim_machine(s, target, program_files))
+    open(machine, "w").write(sim_machine(s, target, program_files, installer))
     open(answers, "w").write(sim_answers(s))
     result = subprocess.run([setupsim, installer, "--json", "--root", root, "--machine", machine,
                              "--answers", answers], capture_output=True, text=True, timeout=120)
@@ -230,7 +295,11 @@ class Wine:
         return result.returncode, result.stdout.decode("latin-1")
 
     def reg(self, *args):
-        subprocess.run([self.wine64, "reg"] + list(args) + [self.view], env=self.env,
+        """reg.exe on the registry view of the installer's bitness."""
+        self.reg_plain(*(list(args) + [self.view]))
+
+    def reg_plain(self, *args):
+        subprocess.run([self.wine64, "reg"] + list(args), env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
 
@@ -239,18 +308,43 @@ class Wine:
             shutil.rmtree(self.host_path(target), ignore_errors=True)
         self.reg("delete", "HKLM\\" + PRODUCT_KEY.rsplit("\\", 1)[0], "/f")
 
-    def start(self, installer, log):
+    def start(self, installer, log, from_diskette=False):
         out = open(log, "wb")
-        return subprocess.Popen([self.loader, installer], cwd=os.path.dirname(installer),
-                                env=self.env, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+        command = [self.loader, installer]
+        if from_diskette:  # current directory A:\, as when started from a diskette
+            command = [self.loader, "start", "/wait", "/d", "A:\\", "A:\\SETUP.EXE"]
+        return subprocess.Popen(command, cwd=os.path.dirname(installer), env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+
+    def insert_diskette(self, folder):
+        link = os.path.join(self.prefix, "dosdevices", "a:")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(folder, link)
+
+    def add_floppy_drive(self, folder):
+        """A: becomes a floppy drive holding `folder`. Wine's mount manager reads drive types
+        when its services start: the prefix's server is restarted, its first process again
+        writing to /dev/null."""
+        self.reg_plain("add", "HKLM\\Software\\Wine\\Drives", "/v", "a:", "/t", "REG_SZ", "/d",
+                       "floppy", "/f")
+        self.insert_diskette(folder)
+        server = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver64")
+        quiet = dict(env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run([server, "-k"], **quiet)
+        subprocess.run([server, "-w"], **quiet)
+        subprocess.run([server, "-p"], **quiet)
+        subprocess.run([self.wine64, "wineboot"], **quiet)
 
 
 class WineUser:
     """Plays the scenario's user: answers each dialog and message box as it appears."""
 
-    def __init__(self, wine, s, process):
-        self.wine, self.s, self.process = wine, s, process
+    def __init__(self, wine, s, process, disks=None):
+        self.wine, self.s, self.process, self.disks = wine, s, process, disks
         self.steps = list(s["steps"])
+        self.inserts = list(s["inserts"])
         self.reported, self.seen = [], []
         self.dirdlg = None
 
@@ -285,6 +379,8 @@ class WineUser:
 
     def on_box(self, hwnd, caption, text):
         self.seen.append(("box", caption, text))
+        if self.inserts and self.inserts[0][0] in caption + " " + text:
+            self.wine.insert_diskette(os.path.join(self.disks, self.inserts.pop(0)[1]))
         self.wine.drive("answer", hwnd, IDOK)
         if self.dirdlg and self.steps:
             self.play_directory_steps()
@@ -332,9 +428,12 @@ def prepare_wine_machine(wine, s, target):
 def run_wine(s, wine, installer, target):
     holder = prepare_wine_machine(wine, s, target)
     log = os.path.join(wine.work, "wine-%s.log" % s["name"])
-    process = wine.start(installer, log)
+    disks = os.path.dirname(os.path.dirname(installer)) if s["diskettes"] else None
+    if disks:
+        wine.add_floppy_drive(os.path.join(disks, "Disk 1"))
+    process = wine.start(installer, log, from_diskette=bool(disks))
     try:
-        user = WineUser(wine, s, process)
+        user = WineUser(wine, s, process, disks)
         user.play()
         exit_code = process.wait(timeout=STEP_TIMEOUT_MS / 1000)
     finally:
@@ -360,9 +459,12 @@ def check_run(s, run, packed, where):
     dialogs = [e[1] for e in run["seen"] if e[0] == "dialog"]
     expect(dialogs == s["dialogs"], "%s: dialogs %s" % (where, dialogs))
     boxes = [e[1:] for e in run["seen"] if e[0] == "box"]
-    expect(len(boxes) == len(s["boxes"]) and all(
+    wanted = s["boxes"]
+    if where == "sim" and s["diskettes"]:  # DIFFERENCES["diskette_left_out"]
+        wanted = [b for b in wanted if not b[0].startswith("Error locating file")]
+    expect(len(boxes) == len(wanted) and all(
         caption == want_caption and (want_text is None or text == want_text)
-        for (caption, text), (want_caption, want_text) in zip(boxes, s["boxes"])),
+        for (caption, text), (want_caption, want_text) in zip(boxes, wanted)),
         "%s: message boxes %s" % (where, boxes))
     expect(run["exit"] == 0, "%s: exit code %s" % (where, run["exit"]))
     files = run["files"]
@@ -376,6 +478,8 @@ def check_run(s, run, packed, where):
                    "%s: %s holds the packed bytes" % (where, relative))
         expect(files["READ_ME.TXT"]["written"] == "2001-10-11T17:42:12Z",
                "%s: READ_ME.TXT last written %s" % (where, files["READ_ME.TXT"]["written"]))
+        if s["diskettes"]:
+            return
         expect(len(run["launches"]) == 2, "%s: both programs launched: %s" % (where, run["launches"]))
         # Still running when the installer deletes it, as the simulated run predicts.
         expect("QVCONVRT.EXE" in files, "%s: the converter stays while it runs" % where)
@@ -387,10 +491,31 @@ def check_run(s, run, packed, where):
                    "%s: %s is a prefix of the packed bytes" % (where, relative))
 
 
-def compare(s, sim, wine):
-    expect(sim["seen"] == wine["seen"],
-           "dialogs and boxes differ:\n  sim  %s\n  wine %s" % (sim["seen"], wine["seen"]))
-    if s["installed"] == "some":  # DIFFERENCES["abort_point"]
+def compare_aborted(sim, wine, packed):
+    """DIFFERENCES["abort_point"]: each run stopped at its own point. Both keep files in
+    installation order; where both hold a file, one's bytes begin the other's, and a file
+    complete in both has the same date."""
+    for relative in set(sim["files"]) & set(wine["files"]):
+        a, b = sim["files"][relative]["bytes"], wine["files"][relative]["bytes"]
+        expect(a.startswith(b) or b.startswith(a), relative + ": bytes differ")
+        if a == b == packed.get(relative):
+            expect(sim["files"][relative]["written"] == wine["files"][relative]["written"],
+                   relative + ": dates differ")
+    for run in (sim, wine):  # a program runs only once its own file is complete
+        for command, _ in run["launches"]:
+            name = command.rsplit("\\", 1)[-1]
+            expect(run["files"].get(name, {}).get("bytes") == packed.get(name),
+                   name + " launched before it was complete")
+
+
+def compare(s, sim, wine, packed):
+    wine_seen = wine["seen"]
+    if s["diskettes"]:  # DIFFERENCES["diskette_left_out"]
+        wine_seen = [e for e in wine_seen if not e[1].startswith("Error locating file")]
+    expect(sim["seen"] == wine_seen,
+           "dialogs and boxes differ:\n  sim  %s\n  wine %s" % (sim["seen"], wine_seen))
+    if s["installed"] == "some":
+        compare_aborted(sim, wine, packed)
         return
     expect(sim["launches"] == wine["launches"],
            "launches differ (%s):\n  sim  %s\n  wine %s" % (DIFFERENCES["launch_order"],
@@ -438,15 +563,19 @@ def main():
             if chosen and s["name"] not in chosen:
                 continue
             target = s["typed_target"] or default_target
-            exe = corrupted_copy(installer, work) if s["corrupt"] else installer
             started = time.monotonic()
             try:
+                exe, run_packed = installer, packed
+                if s["corrupt"]:
+                    exe = corrupted_copy(installer, work)
+                if s["diskettes"]:
+                    exe, run_packed = pack_diskettes(bits, source, native, work)
                 wine.reset([default_target, "C:\\Quorvane\\QRVNE32"])
                 sim = run_sim(s, setupsim, exe, work, target, program_files)
-                check_run(s, sim, packed, "sim")
+                check_run(s, sim, run_packed, "sim")
                 real = run_wine(s, wine, exe, target)
-                check_run(s, real, packed, "wine")
-                compare(s, sim, real)
+                check_run(s, real, run_packed, "wine")
+                compare(s, sim, real, run_packed)
                 print("ok     %-20s %.1f s" % (s["name"], time.monotonic() - started))
             except (AssertionError, subprocess.SubprocessError, OSError) as error:
                 failures += 1

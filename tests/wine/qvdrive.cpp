@@ -99,6 +99,12 @@ int Next(int argc, char** argv) {
         },
         atoi(argv[2]));
     if (!found) return 3;
+    // A box shown by a dialog that started unseen: the dialog came first.
+    for (HWND owner = GetWindow(found, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER)) {
+        char className[32];
+        GetClassNameA(owner, className, sizeof className);
+        if (strcmp(className, kDialogClass) == 0 && !IsExcluded(search, owner)) found = owner;
+    }
     PrintDialog(found);
     return 0;
 }
