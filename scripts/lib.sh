@@ -37,8 +37,9 @@ qv_install_packages() {
   DEBIAN_FRONTEND=noninteractive qv_sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The packages of every build and test, and any extra ones given (one apt-get update at most).
 qv_ensure_packages() {
-  qv_install_packages "${QV_PACKAGES[@]}"
+  qv_install_packages "${QV_PACKAGES[@]}" "$@"
 }
 
 # Whether the kernel runs 32-bit x86 programs: a 96-byte i386 ELF that only exits with 42.
@@ -56,18 +57,19 @@ qv_runs_32bit_code() {
   [ "$rc" -eq 42 ]
 }
 
-# wine32:i386 next to wine64 (the i386 architecture added once), only where 32-bit code runs.
-# Sets QV_WINE32_SKIP to the reason when the PE32 cannot run here.
-qv_ensure_wine32() {
-  QV_WINE32_SKIP=""
+# Where the kernel runs 32-bit x86 code: the i386 architecture added (the next install updates
+# the package lists) and QV_WINE32_PACKAGES=(wine32:i386), to be installed next to wine64.
+# Elsewhere QV_WINE32_SKIP says why the PE32 cannot run here.
+qv_prepare_wine32() {
+  QV_WINE32_SKIP="" QV_WINE32_PACKAGES=()
   if ! qv_runs_32bit_code; then
     QV_WINE32_SKIP="this kernel does not run 32-bit x86 code"
     return 0
   fi
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    qv_sudo dpkg --add-architecture i386 # the install below updates the package lists
+    qv_sudo dpkg --add-architecture i386
   fi
-  qv_install_packages wine32:i386
+  QV_WINE32_PACKAGES=(wine32:i386)
 }
 
 # Wine for the tests: a virtual display and one throw-away prefix per bitness, each with a
@@ -122,7 +124,7 @@ qv_wine_up() {
 
 qv_wine_down() {
   [ -n "${QV_WINE_ROOT:-}" ] || return 0
-  local prefix
+  local prefix started=$SECONDS
   for prefix in "${QV_WINE64_PREFIX:-}" "${QV_WINE32_PREFIX:-}"; do
     [ -n "$prefix" ] && [ -d "$prefix" ] || continue
     WINEPREFIX=$prefix "$QV_WINESERVER" -k 2>/dev/null || true
@@ -134,6 +136,7 @@ qv_wine_down() {
   fi
   rm -rf "$QV_WINE_ROOT"
   QV_WINE_ROOT=""
+  echo "Wine down in $((SECONDS - started)) s"
 }
 
 # Configures and builds one preset. Configuring every time keeps an older build folder in step
