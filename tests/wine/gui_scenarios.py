@@ -541,52 +541,68 @@ def skip(reason):
     return SKIPPED
 
 
+class Suite:
+    """What every scenario of one bitness shares."""
+
+    def __init__(self, bits, source, native, work):
+        self.bits, self.source, self.native, self.work = bits, source, native, work
+        self.installer = pack_installer(bits, source, native, work)
+        self.program_files = "C:\\Program Files" + (" (x86)" if bits == 32 else "")
+        self.default_target = self.program_files + "\\VarnookSW\\QRVNE32"
+        self.packed = packed_files(source)
+        self.setupsim = os.path.join(native, "setupsim")
+
+
+def run_scenario(s, suite, wine):
+    """Runs one scenario on both Windows, checks each run and compares them; raises on a fault."""
+    exe, packed = suite.installer, suite.packed
+    if s["corrupt"]:
+        exe = corrupted_copy(suite.installer, suite.work)
+    if s["diskettes"]:
+        exe, packed = pack_diskettes(suite.bits, suite.source, suite.native, suite.work)
+    target = s["typed_target"] or suite.default_target
+    wine.reset([suite.default_target, "C:\\Quorvane\\QRVNE32"])
+    sim = run_sim(s, suite.setupsim, exe, suite.work, target, suite.program_files)
+    check_run(s, sim, packed, "sim")
+    real = run_wine(s, wine, exe, target)
+    check_run(s, real, packed, "wine")
+    compare(s, sim, real, packed)
+
+
+def run_all(suite, chosen):
+    wine = Wine(suite.bits, suite.source, suite.work)
+    failures = 0
+    for s in SCENARIOS:
+        if chosen and s["name"] not in chosen:
+            continue
+        started = time.monotonic()
+        try:
+            run_scenario(s, suite, wine)
+            print("ok     %-20s %.1f s" % (s["name"], time.monotonic() - started))
+        except (AssertionError, subprocess.SubprocessError, OSError) as error:
+            failures += 1
+            print("FAILED %-20s %s" % (s["name"], error))
+    print("differences allowed by name:")
+    for key, text in DIFFERENCES.items():
+        print("  %s: %s" % (key, text))
+    return failures
+
+
 def main():
     bits, source, native = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-    chosen = sys.argv[4:]
     if os.environ.get("QV_WINE_READY") != "1":
         return skip("Wine is not up (scripts/test brings it up)")
     if bits == 32 and not os.environ.get("QV_WINE32_PREFIX"):
         return skip("the PE32 under 32-bit Wine: " + os.environ.get("QV_WINE32_SKIP", "no prefix"))
     work = tempfile.mkdtemp(prefix="qv-gui%d-" % bits)
-    failures = 0
     try:
-        installer = pack_installer(bits, source, native, work)
-        if installer is None:
+        suite = Suite(bits, source, native, work)
+        if suite.installer is None:
             return skip("build the win32 and win64 presets first")
-        wine = Wine(bits, source, work)
-        program_files = "C:\\Program Files" + (" (x86)" if bits == 32 else "")
-        default_target = program_files + "\\VarnookSW\\QRVNE32"
-        packed = packed_files(source)
-        setupsim = os.path.join(native, "setupsim")
-        for s in SCENARIOS:
-            if chosen and s["name"] not in chosen:
-                continue
-            target = s["typed_target"] or default_target
-            started = time.monotonic()
-            try:
-                exe, run_packed = installer, packed
-                if s["corrupt"]:
-                    exe = corrupted_copy(installer, work)
-                if s["diskettes"]:
-                    exe, run_packed = pack_diskettes(bits, source, native, work)
-                wine.reset([default_target, "C:\\Quorvane\\QRVNE32"])
-                sim = run_sim(s, setupsim, exe, work, target, program_files)
-                check_run(s, sim, run_packed, "sim")
-                real = run_wine(s, wine, exe, target)
-                check_run(s, real, run_packed, "wine")
-                compare(s, sim, real, run_packed)
-                print("ok     %-20s %.1f s" % (s["name"], time.monotonic() - started))
-            except (AssertionError, subprocess.SubprocessError, OSError) as error:
-                failures += 1
-                print("FAILED %-20s %s" % (s["name"], error))
-        print("differences allowed by name:")
-        for key, text in DIFFERENCES.items():
-            print("  %s: %s" % (key, text))
+        return 1 if run_all(suite, sys.argv[4:]) else 0
     finally:
         if not os.environ.get("QV_KEEP_WORK"):  # set it to look at a failed run's files
             shutil.rmtree(work, ignore_errors=True)
-    return 1 if failures else 0
 
 
 if __name__ == "__main__":
