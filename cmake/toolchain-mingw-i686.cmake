@@ -1,5 +1,5 @@
-# i686 Windows build: the shipped PE32. Compiled and checked here, never run (this kernel
-# cannot execute 32-bit x86 code), so no emulator is set.
+# i686 Windows build: the shipped PE32. No emulator is set: its tests are the GUI scenarios of
+# the native build, which run the packed installer under 32-bit Wine where the machine can.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)

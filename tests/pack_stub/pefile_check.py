@@ -1,11 +1,17 @@
 #!/usr/bin/python3
 """Builds an installer from each stub given that exists and checks it with pefile.
 
-usage: pefile_check.py SETUPPACK STUB...   (missing stubs are passed over; exit 77 when none
-exists). Checks: pefile parses the image without warnings, finds COMPFILES of type BINARY,
-its data's file offset equals the value after the package offset marker, the trailer sum
-and the PE header checksum hold, and setuppack verify accepts the file.
+usage: pefile_check.py SETUPPACK [--product MACHINE=STUB]... [--installer MACHINE=FILE]... STUB...
+(missing files are passed over; exit 77 when none exists). MACHINE is i386 or amd64.
+Checks on every installer built: pefile parses the image without warnings, finds COMPFILES of
+type BINARY, its data's file offset equals the value after the package offset marker, the
+trailer sum and the PE header checksum hold, and setuppack verify accepts the file.
+A --product stub is the real installer program: it and the installer built from it must also
+be of that machine, GUI programs importing only system DLLs (no compiler runtime DLLs), and
+carry the dialogs DIRDLG and PROGRESSDLG and the help text DIRHLP. An --installer is an
+installer already built (the demo's): it gets both sets of checks as it is.
 """
+import argparse
 import os
 import struct
 import subprocess
@@ -34,6 +40,48 @@ date = 2001-10-11T17:42:12
 """
 
 
+MACHINES = {"i386": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
+            "amd64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
+GUI_SUBSYSTEM = pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"]
+# DLLs that come with every Windows the installer runs on.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll",
+               "shell32.dll", "comctl32.dll", "comdlg32.dll", "version.dll"}
+PRODUCT_RESOURCES = [("DIRDLG", pefile.RESOURCE_TYPE["RT_DIALOG"]),
+                     ("PROGRESSDLG", pefile.RESOURCE_TYPE["RT_DIALOG"]), ("DIRHLP", "TEXT")]
+
+
+def resource_names(pe):
+    """(NAME, type) for every named resource; type is a number or an upper-case name."""
+    found = set()
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return found
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        kind_key = str(kind.name).upper() if kind.name is not None else kind.id
+        for entry in kind.directory.entries:
+            if entry.name is not None:
+                found.add((str(entry.name).upper(), kind_key))
+    return found
+
+
+def product_problems(path, machine):
+    """What the real installer program must be, as its own file and inside an installer."""
+    pe = pefile.PE(path)
+    problems = []
+    if pe.FILE_HEADER.Machine != MACHINES[machine]:
+        problems.append("machine %#x, not %s" % (pe.FILE_HEADER.Machine, machine))
+    if pe.OPTIONAL_HEADER.Subsystem != GUI_SUBSYSTEM:
+        problems.append("subsystem %d, not the GUI" % pe.OPTIONAL_HEADER.Subsystem)
+    imports = [entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    foreign = [dll for dll in imports if dll not in SYSTEM_DLLS]
+    if foreign:
+        problems.append("imports from DLLs that are not the system's: " + ", ".join(foreign))
+    names = resource_names(pe)
+    for name, kind in PRODUCT_RESOURCES:
+        if (name, kind) not in names:
+            problems.append("resource %s (type %s) missing" % (name, kind))
+    return problems
+
+
 def compfiles(pe):
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         if kind.name is None or str(kind.name) != "BINARY":
@@ -46,8 +94,13 @@ def compfiles(pe):
 
 
 def check(setuppack, stub, work):
-    out = os.path.join(work, os.path.basename(stub) + ".installer.exe")
+    out = os.path.join(work, os.path.basename(os.path.dirname(stub)) + "-" +
+                       os.path.basename(stub) + ".installer.exe")
     subprocess.run([setuppack, "build", os.path.join(work, "m.toml"), "--stub", stub, "-o", out], check=True)
+    return installer_problems(setuppack, out), out
+
+
+def installer_problems(setuppack, out):
     data = open(out, "rb").read()
     pe = pefile.PE(out)
     problems = ["pefile: " + w for w in pe.get_warnings()]
@@ -69,9 +122,29 @@ def check(setuppack, stub, work):
     return problems
 
 
+def machine_and_path(text):
+    machine, _, path = text.partition("=")
+    if machine not in MACHINES or not path:
+        raise argparse.ArgumentTypeError("MACHINE=PATH with MACHINE i386 or amd64")
+    return machine, path
+
+
+def report(what, problems):
+    print(what + ": " + ("ok" if not problems else "; ".join(problems)))
+    return bool(problems)
+
+
 def main():
-    setuppack, stubs = sys.argv[1], [s for s in sys.argv[2:] if os.path.exists(s)]
-    if not stubs:
+    parser = argparse.ArgumentParser()
+    parser.add_argument("setuppack")
+    parser.add_argument("--product", type=machine_and_path, action="append", default=[])
+    parser.add_argument("--installer", type=machine_and_path, action="append", default=[])
+    parser.add_argument("stubs", nargs="*")
+    args = parser.parse_intermixed_args()
+    exists = lambda pairs: [(m, p) for m, p in pairs if os.path.exists(p)]
+    products, installers = exists(args.product), exists(args.installer)
+    stubs = [(None, s) for s in args.stubs if os.path.exists(s)] + products
+    if not stubs and not installers:
         print("no stub built; nothing to check")
         return 77
     failed = False
@@ -79,10 +152,15 @@ def main():
         open(os.path.join(work, "m.toml"), "w").write(MANIFEST)
         open(os.path.join(work, "readme.txt"), "w").write("Quorvane readme\r\n" * 300)
         open(os.path.join(work, "data.bin"), "wb").write(os.urandom(5000))
-        for stub in stubs:
-            problems = check(setuppack, stub, work)
-            print(stub + ": " + ("ok" if not problems else "; ".join(problems)))
-            failed = failed or bool(problems)
+        for machine, stub in stubs:
+            problems, built = check(args.setuppack, stub, work)
+            if machine:
+                problems += product_problems(stub, machine)
+                problems += ["built installer: " + p for p in product_problems(built, machine)]
+            failed |= report(stub, problems)
+        for machine, installer in installers:
+            problems = installer_problems(args.setuppack, installer)
+            failed |= report(installer, problems + product_problems(installer, machine))
     return 1 if failed else 0
 
 
