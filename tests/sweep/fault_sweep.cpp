@@ -3,7 +3,7 @@
 //   - ends: no dialog is left waiting with nothing pending (no "stuck" event);
 //   - completes, or tells the user: a message box that the clean run did not show, with one
 //     of the installer's captions; or ends silently where that is the installer's own choice
-//     (SilentReason lists those);
+//     (SilentReason lists those); after an "Aborting Install" message nothing more happens;
 //   - holds nothing afterwards (files, memory blocks, GDI objects, drawing contexts, registry
 //     keys), unless the failed call was the release itself;
 //   - loses nothing: the user's files and everything outside the target folders stay as they
@@ -213,6 +213,20 @@ struct Injection {
     int persistent;
 };
 
+// A message with the caption "Aborting Install" ends the installation: nothing is written,
+// created, dated or launched after the first one.
+std::string WorkAfterAbortMessage() {
+    bool told = false;
+    for (const sim::Event& event : sim::Transcript()) {
+        if (event.kind == "messagebox" && event.Get("caption") == "Aborting Install") told = true;
+        if (told && (event.kind == "write" || event.kind == "mkdir" || event.kind == "launch" ||
+                     event.kind == "filetime" || event.kind == "attributes"))
+            return "went on after Aborting Install (" + event.kind + " " + event.Get("path") +
+                   event.Get("command") + "); ";
+    }
+    return "";
+}
+
 Outcome Judge(const SweepScenario& scenario, const CleanRun& clean, const Injection& fault,
               const Snapshot& before, std::string* why) {
     if (PlatformFaultsFired() == 0) return NOT_REACHED;
@@ -224,6 +238,7 @@ Outcome Judge(const SweepScenario& scenario, const CleanRun& clean, const Inject
     if (!held.empty() && !ReleaseCalls().count(fault.operation)) *why += "holds " + held + "; ";
     Snapshot after = TakeSnapshot(sim::Config().root);
     *why += LostData(scenario, before, after, clean);
+    *why += WorkAfterAbortMessage();
     std::vector<std::string> boxes = NewBoxes(clean);
     // A failed formatting leaves a caption built with wsprintfA empty.
     bool formattingFailed = fault.operation == "wvsprintfA";

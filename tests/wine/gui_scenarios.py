@@ -28,6 +28,9 @@ EDIT, OK, HELP, ABORT, PERCENT = 101, 102, 105, 1, 100
 IDOK = 1
 PRODUCT_KEY = "SOFTWARE\\VarnookSW\\Quorvane by Varnook"
 USER_DATA = b"the user's own data"
+# The user's database is older than the installation; both Windows must leave its date alone.
+USER_DATA_WRITTEN = "2026-01-01T00:00:00Z"
+USER_DATA_MTIME = 1767225600  # the same instant in seconds since 1970
 STEP_TIMEOUT_MS = 30000
 
 # What may differ between the two Windows, and how each comparison treats it.
@@ -125,6 +128,7 @@ source = "files/QVFORMS.DAT"
 target = "QVFORMS.DAT"
 disk = "Disk 3"
 flags = ["external", "overwrite", "critical"]
+compress = "never"
 date = 2001-10-09T12:00:00
 """
 
@@ -220,7 +224,8 @@ def sim_machine(s, target, program_files, installer):
                   'value = ' + toml_string(target)]
     if s["user_data"]:
         lines += ['[[file]]', 'path = ' + toml_string(target + "\\QVDATA.DB"),
-                  'content = ' + toml_string(USER_DATA.decode())]
+                  'content = ' + toml_string(USER_DATA.decode()),
+                  'written = ' + USER_DATA_WRITTEN]
     if s["running_window"]:
         lines += ['running_windows = [%s]' % toml_string(s["running_window"])]
         lines.insert(0, lines.pop())  # a top-level key goes before the tables
@@ -416,6 +421,7 @@ def prepare_wine_machine(wine, s, target):
     if s["user_data"]:
         os.makedirs(wine.host_path(target), exist_ok=True)
         open(wine.host_path(target + "\\QVDATA.DB"), "wb").write(USER_DATA)
+        os.utime(wine.host_path(target + "\\QVDATA.DB"), (USER_DATA_MTIME, USER_DATA_MTIME))
     if s["running_window"]:
         holder = subprocess.Popen([wine.wine64, wine.qvdrive, "hold", s["running_window"], "120000"],
                                   env=wine.env, stdin=subprocess.DEVNULL,
