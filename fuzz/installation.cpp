@@ -24,14 +24,22 @@ namespace {
 
 const int DIRECTORY_OK = 102;  // the directory dialog's OK button
 
+void RemoveSandbox();
+
 const std::string& SandboxRoot() {
     static std::string root;
     if (root.empty()) {
         char pattern[] = "/tmp/qv-fuzz-install-XXXXXX";
         if (!mkdtemp(pattern)) abort();
         root = pattern;
+        atexit(RemoveSandbox);
     }
     return root;
+}
+
+void RemoveSandbox() {
+    std::error_code ignored;
+    std::filesystem::remove_all(SandboxRoot(), ignored);
 }
 
 sim::MachineConfig Machine(uint8_t choice) {

@@ -3,6 +3,7 @@
 // outside the manifest's folder is read.
 #include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -20,6 +21,10 @@ std::string SourceFolder() {
     char pattern[] = "/tmp/qv-fuzz-manifest-XXXXXX";
     if (!mkdtemp(pattern)) abort();
     folder = pattern;
+    atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
     for (const char* name : {"a.txt", "b.exe", "readme.txt"})
         std::ofstream(folder + "/" + name) << "content of " << name;
     return folder;

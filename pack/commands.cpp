@@ -76,7 +76,11 @@ int CommandExtract(const InspectOptions& options, std::ostream& out, std::ostrea
             return 1;
         }
         out << result.written << " files written to " << options.outputDir << "\n";
-        return result.problems.empty() ? 0 : 1;
+        if (result.problems.empty()) return 0;
+        // A trailer that does not hold cannot say which item changed: none is vouched for.
+        err << options.installerPath << ": the file is damaged; the files written may hold "
+            << "wrong bytes\n";
+        return 1;
     });
 }
 

@@ -179,6 +179,7 @@ TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
         {"reserved not 4 bytes", head + "target = \"A\"\nreserved = [1, 2]\n", 5, "4 byte"},
         {"no items", "# nothing\n", 1, "no [[item]]"},
         {"TOML syntax", head + "target = \"A\n", 4, ""},
+        {"a table header the parser asserts on", "[~\n", 1, "expected bare key"},
         {"dir climbing out", head + "target = \"A\"\ndir = \"..\\\\..\\\\WINDOWS\"\n", 1,
          "climbs out"},
         {"two items on one file (case ignored)",
