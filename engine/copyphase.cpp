@@ -102,15 +102,11 @@ int StartCopyPhase(void) {
     // The diskette the user started from is taken to be the first entry's.
     CopyTableEntry first = CurrentEntry();
     memcpy(InstallState.diskLabel, first.diskLabel, DISK_LABEL_SIZE);
-    InstallState.preparedIndex = 99;  // differs from 0, so the first entry is prepared
+    InstallState.preparedIndex = NOTHING_PREPARED;
     InstallState.bytesTotal = SumOfStoredSizes();
     DrawProgress();
     if (!PrepareNextItem()) return 0;
-    if (InstallState.current >= InstallState.itemCount) {
-        InstallState.bytesDone = InstallState.bytesTotal;
-        DrawProgress();
-        return ArmTimer(TIMER_DONE, 2000);
-    }
+    if (InstallState.current >= InstallState.itemCount) return EndCopyPhase();
     // The first buffer of the first item moves in this same tick.
     return TransferStep();
 }

@@ -28,6 +28,8 @@ int PromptMissingSource(void);
 // Item preparation, completion and progress display.
 int PrepareNextItem(void);
 int FinishItem(void);
+// Every item is done: a full bar, and the done timer that ends the dialog two seconds later.
+int EndCopyPhase(void);
 void DrawProgress(void);
 
 // Data transfer and LZSS decoding.

@@ -1,7 +1,8 @@
-// Item preparation, completion and progress display: the three operations between the
-// progress dialog's timer pump and the transfer steps. PrepareNextItem readies the next item
-// that needs copying and opens its target, FinishItem completes a written item and arms the
-// next timer, DrawProgress paints the bar and the percentage from bytesDone / bytesTotal.
+// Item preparation, completion and progress display: the operations between the progress
+// dialog's timer pump and the transfer steps. PrepareNextItem readies the next item that needs
+// copying and opens its target, FinishItem completes a written item and arms the next timer,
+// EndCopyPhase shows the full bar and arms the done timer, DrawProgress paints the bar and the
+// percentage from bytesDone / bytesTotal.
 #include <limits.h>
 
 #include "engine/engine.h"
@@ -100,6 +101,11 @@ int FinishItem(void) {
     InstallState.current++;
     if (InstallState.current < InstallState.itemCount && !PrepareNextItem()) return 0;
     if (InstallState.current < InstallState.itemCount) return ArmTimer(TIMER_STEP, 60);
+    return EndCopyPhase();
+}
+
+int EndCopyPhase(void) {
+    // Whatever was skipped or read past its listed size, the end shows a full bar.
     InstallState.bytesDone = InstallState.bytesTotal;
     DrawProgress();
     return ArmTimer(TIMER_DONE, 2000);
