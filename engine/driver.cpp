@@ -28,8 +28,9 @@ int OpenInstallerFile(void) {
     HANDLE file = win.CreateFileA(InstallState.installerPath, GENERIC_READ, FILE_SHARE_READ, NULL,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during open of executable.");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during open of executable.",
+                        win.GetLastError());
         return 0;
     }
     InstallState.installerFile = file;
@@ -39,7 +40,7 @@ int OpenInstallerFile(void) {
 // After a failed seek or read the installer file is closed at once, before the buffers and
 // the table are given back.
 int FailPackageRead(const char* format) {
-    ShowErrorCodeMessage(InstallState.progressDialog, format);
+    ShowCodeMessage(InstallState.progressDialog, format, win.GetLastError());
     CloseFile(&InstallState.installerFile);
     return 0;
 }

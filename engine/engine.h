@@ -57,8 +57,5 @@ void CloseFile(HANDLE* field);
 // Arms the one pending timer of the progress dialog. 0 when SetTimer failed: the user has been
 // told and the current item's files are closed.
 int ArmTimer(UINT id, UINT delayMs);
-// Shows `format` (one "%#X") with an error code read earlier, caption "Aborting Install",
-// owned by the progress dialog (none outside it).
-void ShowCodeMessage(const char* format, DWORD code);
 // "The path of (name) is too long!"; returns 0.
 int RefuseLongPath(const char* name);

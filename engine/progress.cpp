@@ -65,15 +65,17 @@ int OpenOutputFile(void) {
     HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during open for output.");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during open for output.",
+                        win.GetLastError());
         return 0;
     }
     InstallState.outputFile = file;
     if (!win.SetEndOfFile(file)) {
         DWORD code = win.GetLastError();
         CloseFile(&InstallState.outputFile);
-        ShowCodeMessage("Due to unknown file error (%#X) during open for output.", code);
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during open for output.", code);
         return 0;
     }
     return 1;

@@ -119,7 +119,8 @@ int WriteOutput(const uint8_t* bytes, uint32_t count) {
     if (!win.WriteFile(InstallState.outputFile, bytes, count, &written, NULL)) {
         DWORD code = win.GetLastError();
         if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return RefuseFullDisk();
-        ShowCodeMessage("Due to unknown file error (%#X) during file generation!", code);
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during file generation!", code);
         return 0;
     }
     if (written < count) return RefuseFullDisk();
@@ -131,8 +132,9 @@ int ReadFromInstaller(void) {
                                                                        : InstallState.bufferSize;
     DWORD got = 0;
     if (!win.ReadFile(InstallState.installerFile, InstallState.inBuffer, wanted, &got, NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during file extraction!");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during file extraction!",
+                        win.GetLastError());
         return 0;
     }
     if (got != wanted) return RefuseCorruptInstaller();  // shorter than its package says
@@ -146,8 +148,9 @@ int ReadFromSource(void) {
     DWORD got = 0;
     if (!win.ReadFile(InstallState.sourceFile, InstallState.inBuffer, InstallState.bufferSize, &got,
                       NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during read operation.");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during read operation.",
+                        win.GetLastError());
         return 0;
     }
     // A short read is the end of the source file, not a failure.
