@@ -80,7 +80,8 @@ uint32_t SumOfStoredSizes(void) {
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// Unused: lParam. The dialog has no creation data, and no message handled here carries one.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     InstallState.progressDialog = dialog;
     switch (message) {
         case WM_INITDIALOG:

@@ -94,7 +94,9 @@ int SumInstallerFile(uint32_t covered, uint32_t* sum) {
 
 }  // namespace
 
-int CheckInstallerIntegrity(HINSTANCE instance, HWND owner) {
+// Unused: instance. The check reads the file named in InstallState.installerPath; the handle
+// is part of the signature the start-up sequence calls it with.
+int CheckInstallerIntegrity(HINSTANCE /*instance*/, HWND owner) {
     uint32_t covered = 0, stored = 0, sum = 0;
     if (!ReadTrailer(owner, &covered, &stored) || !TakeReadBuffer(owner)) {
         ReleaseCheckResources();
