@@ -6,15 +6,14 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
-
-const int ID_ABORT_INSTALL = 1;  // also what the dialog manager sends for Enter
 
 INT_PTR OnInitDialog(HWND dialog) {
     win.SetWindowTextA(dialog, "Installing Application Files");
     CentreDialog(dialog);
-    if (!ArmTimer(TIMER_START, 60)) EndModalDialog(dialog, 0);
+    if (!ArmTimer(TIMER_START, PROGRESS_STEP_MS)) EndModalDialog(dialog, 0);
     return 1;
 }
 
@@ -37,7 +36,7 @@ INT_PTR OnAbortInstall(HWND dialog) {
 }
 
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
-    if (LOWORD(wParam) == ID_ABORT_INSTALL) return OnAbortInstall(dialog);
+    if (LOWORD(wParam) == PROGRESSDLG_ABORT) return OnAbortInstall(dialog);
     return 1;
 }
 

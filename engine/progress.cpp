@@ -7,10 +7,9 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
-
-const COLORREF BAR_BLUE = 0xFF0000;  // blue 255, green 0, red 0
 
 // The bar may run past its frame when more was read than listed; the values are still kept
 // inside int so that nothing overflows however far it runs.
@@ -42,8 +41,8 @@ void DrawBar(HDC dc, double fraction, BarTools* tools) {
     win.Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
     win.SelectObject(dc, oldPen);
 
-    tools->fillPen = win.CreatePen(PS_SOLID, 1, BAR_BLUE);
-    tools->fillBrush = win.CreateSolidBrush(BAR_BLUE);
+    tools->fillPen = win.CreatePen(PS_SOLID, 1, PROGRESS_BAR_COLOR);
+    tools->fillBrush = win.CreateSolidBrush(PROGRESS_BAR_COLOR);
     oldPen = win.SelectObject(dc, tools->fillPen);
     HGDIOBJ oldBrush = win.SelectObject(dc, tools->fillBrush);
     int extent = TruncateToInt(fraction * (double)(bar.right - bar.left - 6));
@@ -91,7 +90,7 @@ int PrepareNextItem(void) {
     if (InstallState.current >= InstallState.itemCount) return 1;
     CopyTableEntry entry = CurrentEntry();
     if (!(entry.flags & CF_HIDE_NAME))
-        win.SetDlgItemTextA(InstallState.progressDialog, 101, entry.targetName);
+        win.SetDlgItemTextA(InstallState.progressDialog, PROGRESSDLG_FILE_NAME, entry.targetName);
     InstallState.embeddedLeft = entry.storedSize;
     InstallState.sourceLeft = entry.storedSize;
     return OpenOutputFile();
@@ -102,7 +101,8 @@ int FinishItem(void) {
     if ((CurrentEntry().flags & CF_LAUNCH_AFTER_COPY) && !RunItemProgram()) return 0;
     InstallState.current++;
     if (InstallState.current < InstallState.itemCount && !PrepareNextItem()) return 0;
-    if (InstallState.current < InstallState.itemCount) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.current < InstallState.itemCount)
+        return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
     return EndCopyPhase();
 }
 
@@ -110,7 +110,7 @@ int EndCopyPhase(void) {
     // Whatever was skipped or read past its listed size, the end shows a full bar.
     InstallState.bytesDone = InstallState.bytesTotal;
     DrawProgress();
-    return ArmTimer(TIMER_DONE, 2000);
+    return ArmTimer(TIMER_DONE, PROGRESS_DONE_MS);
 }
 
 void DrawProgress(void) {
@@ -125,5 +125,5 @@ void DrawProgress(void) {
     }
     char text[16];
     win.wsprintfA(text, "%02d%%", TruncateToInt(fraction * 100.0));
-    win.SetDlgItemTextA(InstallState.progressDialog, 100, text);
+    win.SetDlgItemTextA(InstallState.progressDialog, PROGRESSDLG_PERCENT, text);
 }

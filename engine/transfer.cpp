@@ -6,6 +6,7 @@
 // ticks. Nothing is allocated here; every read is bounded by the bytes actually delivered.
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
 
@@ -167,7 +168,8 @@ int CopyFromSourceStep(void) {
         return RefuseDamagedSource();
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.inFill == InstallState.bufferSize) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.inFill == InstallState.bufferSize)
+        return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -177,7 +179,7 @@ int CopyFromInstallerStep(void) {
     if (!ReadFromInstaller()) return 0;
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.embeddedLeft > 0) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.embeddedLeft > 0) return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
     // The installer file stays open for the following items.
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -196,7 +198,8 @@ int DecodeStep(void) {
         if (!EmbeddedStreamEndsInPlace()) return RefuseCorruptInstaller();
         return EndDecodedItem(produced);
     }
-    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, 60)) return 0;
+    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, PROGRESS_STEP_MS))
+        return 0;
     DrawProgress();
     return 1;
 }
