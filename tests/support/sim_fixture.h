@@ -1,14 +1,17 @@
 // SimTest: the GoogleTest fixture for tests that run installer code on the simulated Windows.
-// Each test gets a fresh sandbox root under the system's temp folder and a booted default
-// machine: A: removable (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with
-// ample space, C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its
-// dialog templates and resources registered. The facade is restored before and after each test
-// and the sandbox is removed afterwards.
+// Each test gets a fresh sandbox root under /tmp and a booted default machine: A: removable
+// (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with ample space,
+// C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its dialog
+// templates and resources registered. The facade is restored before and after each test. A
+// table-driven test calls SetUp() again for each case: each case gets a sandbox of its own and
+// the one before is removed, so a test leaves no folder behind; a check after the last test of
+// the program fails the run if one of its sandboxes is still there.
 // Header-only; a test executable that uses it links qv_installer (which brings the resources).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,13 +19,34 @@
 #include "platform/sim/sim.h"
 #include "resources/templates.h"
 
+// The sandboxes of this process are named after it, so that the check below sees only its own
+// whatever other test runs share /tmp.
+inline std::string SandboxPrefix() {
+    return "qv-sim-" + std::to_string(getpid()) + "-";
+}
+
+// After the last test: no sandbox of this process is left in /tmp.
+class SandboxesRemovedCheck : public ::testing::Environment {
+   public:
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec))
+            if (entry.path().filename().string().rfind(SandboxPrefix(), 0) == 0)
+                ADD_FAILURE() << "sandbox left behind: " << entry.path().string();
+    }
+};
+inline ::testing::Environment* const SANDBOXES_REMOVED_CHECK =
+    ::testing::AddGlobalTestEnvironment(new SandboxesRemovedCheck);
+
 class SimTest : public ::testing::Test {
    protected:
     void SetUp() override {
-        ExpectNoDialogLeftWaiting();  // of the run before, when a test calls SetUp in a loop
+        // Of the case before, when a table-driven test calls SetUp for each case.
+        ExpectNoDialogLeftWaiting();
+        RemoveSandbox();
         stuckExpected_ = false;
-        char pattern[] = "/tmp/qv-sim-XXXXXX";
-        const char* made = mkdtemp(pattern);
+        std::string pattern = "/tmp/" + SandboxPrefix() + "XXXXXX";
+        const char* made = mkdtemp(&pattern[0]);
         ASSERT_NE(made, nullptr);
         root_ = made;
         RegisterInstallerResources();
@@ -32,8 +56,13 @@ class SimTest : public ::testing::Test {
     void TearDown() override {
         ExpectNoDialogLeftWaiting();
         RestorePlatformCalls();
+        RemoveSandbox();
+    }
+
+    void RemoveSandbox() {
         std::error_code ec;
         if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+        root_.clear();
     }
 
     // The default machine of this test's sandbox; change it and pass it to Boot (or Reboot).
