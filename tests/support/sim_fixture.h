@@ -99,34 +99,43 @@ class SimTest : public ::testing::Test {
         return config.drives.back();
     }
 
-    static std::string FileText(const std::string& path) {
-        std::string bytes;
-        return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
-    }
-
     // A dialog left waiting with nothing pending (a "stuck" event) fails the test: on Windows
     // the user would look at a window that never moves. Tests about that case say so first.
     void ExpectStuck() { stuckExpected_ = true; }
     void ExpectNoDialogLeftWaiting() {
         if (root_.empty() || stuckExpected_) return;
         for (const sim::Event& stuck : sim::EventsOf("stuck"))
-            ADD_FAILURE() << "left waiting: " << stuck.Get("dialog") << " ("
-                          << stuck.Get("reason") << ")";
+            ADD_FAILURE() << "left waiting: " << stuck.Get("dialog") << " (" << stuck.Get("reason")
+                          << ")";
     }
 
     std::string root_;
     bool stuckExpected_ = false;
 };
 
-// Nothing left held by the code under test: file handles, memory blocks, GDI objects, DCs,
-// registry keys.
+// The bytes of a file on the simulated machine, or "<missing>".
+inline std::string FileText(const std::string& path) {
+    std::string bytes;
+    return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
+}
+
+// What the code under test left held, one word a kind: "" when no file handle is open and no
+// memory block, pen or brush, device context or registry key is held.
+inline std::string HeldResources() {
+    const struct {
+        int count;
+        const char* kind;
+    } held[] = {{sim::OpenHandleCount(), "files"}, {sim::GlobalBlocksHeld(), "global"},
+                {sim::LocalBlocksHeld(), "local"}, {sim::GdiObjectsHeld(), "gdi"},
+                {sim::DeviceContextsHeld(), "dc"}, {sim::RegistryKeysHeld(), "registry"}};
+    std::string kinds;
+    for (const auto& resource : held)
+        if (resource.count != 0) kinds += std::string(resource.kind) + " ";
+    return kinds;
+}
+
 inline void ExpectNothingHeld() {
-    EXPECT_EQ(sim::OpenHandleCount(), 0) << "file handles left open";
-    EXPECT_EQ(sim::GlobalBlocksHeld(), 0) << "global memory blocks left";
-    EXPECT_EQ(sim::LocalBlocksHeld(), 0) << "local memory blocks left";
-    EXPECT_EQ(sim::GdiObjectsHeld(), 0) << "pens or brushes left";
-    EXPECT_EQ(sim::DeviceContextsHeld(), 0) << "device contexts left";
-    EXPECT_EQ(sim::RegistryKeysHeld(), 0) << "registry keys left open";
+    EXPECT_EQ(HeldResources(), "") << "left held";
 }
 
 // The kinds of the transcript's events, one per line, for compact expectations.
