@@ -25,16 +25,9 @@ void ReleaseBuffer(HGLOBAL* handle, uint8_t** buffer) {
 }
 
 int OpenInstallerFile(void) {
-    HANDLE file = win.CreateFileA(InstallState.installerPath, GENERIC_READ, FILE_SHARE_READ, NULL,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during open of executable.",
-                        win.GetLastError());
-        return 0;
-    }
-    InstallState.installerFile = file;
-    return 1;
+    return OpenFileField(&InstallState.installerFile, InstallState.installerPath, GENERIC_READ,
+                         FILE_SHARE_READ, OPEN_EXISTING,
+                         "Due to unknown file error (%#X) during open of executable.");
 }
 
 // After a failed seek or read the installer file is closed at once, before the buffers and

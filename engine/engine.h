@@ -54,6 +54,11 @@ void ShowLaunchFailure(void);
 // Shared helpers (enginecommon.cpp).
 // Closes the file in a handle field when it is open and sets the field back to none.
 void CloseFile(HANDLE* field);
+// Opens `path` (CreateFileA with no security attributes, normal attributes, no template) into
+// a handle field. 0 when the open failed: the user has been shown `failedFormat` with the
+// error code and the field is unchanged.
+int OpenFileField(HANDLE* field, const char* path, DWORD access, DWORD share, DWORD disposition,
+                  const char* failedFormat);
 // Arms the one pending timer of the progress dialog. 0 when SetTimer failed: the user has been
 // told and the current item's files are closed.
 int ArmTimer(UINT id, UINT delayMs);

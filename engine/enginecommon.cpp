@@ -1,5 +1,6 @@
-// Small pieces shared by the engine's operations: closing a file-handle field (only an open
-// file is closed, and the field then reads none), arming the progress dialog's one timer, and
+// Small pieces shared by the engine's operations: opening a file into a handle field and
+// closing one (only an open file is closed, and the field then reads none), arming the progress
+// dialog's one timer, and
 // the too-long-path message that several operations show. Kept together so every close and
 // every timer goes through one rule.
 #include <string.h>
@@ -12,6 +13,18 @@ void CloseFile(HANDLE* field) {
     win.CloseHandle(*field);
     // A failed close leaves nothing the installer could do with the handle; it is gone.
     *field = nullptr;
+}
+
+int OpenFileField(HANDLE* field, const char* path, DWORD access, DWORD share, DWORD disposition,
+                  const char* failedFormat) {
+    HANDLE file =
+        win.CreateFileA(path, access, share, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        *field = file;
+        return 1;
+    }
+    ShowCodeMessage(InstallState.progressDialog, failedFormat, win.GetLastError());
+    return 0;
 }
 
 int ArmTimer(UINT id, UINT delayMs) {

@@ -61,23 +61,15 @@ void DeleteBarTools(const BarTools& tools) {
 // Opens the target for output. An existing file is cut to nothing first, so it never keeps
 // old bytes beyond what this item writes, even when the item fails part-way.
 int OpenOutputFile(void) {
-    HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during open for output.",
-                        win.GetLastError());
+    const char* failed = "Due to unknown file error (%#X) during open for output.";
+    if (!OpenFileField(&InstallState.outputFile, InstallState.targetPath, GENERIC_WRITE, 0,
+                       OPEN_ALWAYS, failed))
         return 0;
-    }
-    InstallState.outputFile = file;
-    if (!win.SetEndOfFile(file)) {
-        DWORD code = win.GetLastError();
-        CloseFile(&InstallState.outputFile);
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during open for output.", code);
-        return 0;
-    }
-    return 1;
+    if (win.SetEndOfFile(InstallState.outputFile)) return 1;
+    DWORD code = win.GetLastError();
+    CloseFile(&InstallState.outputFile);
+    ShowCodeMessage(InstallState.progressDialog, failed, code);
+    return 0;
 }
 
 }  // namespace
