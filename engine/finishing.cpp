@@ -31,13 +31,10 @@ BOOL SetDosFileTime(HANDLE file, uint16_t fileDate, uint16_t fileTime) {
     // systems, or not at all; refuse it the same way everywhere.
     if (!IsValidDosDateTime(fileDate, fileTime)) return FALSE;
     DosDateTime stored = DecodeDosDateTime(fileDate, fileTime);
-    SYSTEMTIME when = {};
-    when.wYear = (WORD)stored.year;
-    when.wMonth = (WORD)stored.month;
-    when.wDay = (WORD)stored.day;
-    when.wHour = (WORD)stored.hour;
-    when.wMinute = (WORD)stored.minute;
-    when.wSecond = (WORD)stored.second;
+    // Year, month, day of the week (not read by the conversion), day, hour, minute, second, ms.
+    SYSTEMTIME when = {
+        (WORD)stored.year,   (WORD)stored.month,  0, (WORD)stored.day, (WORD)stored.hour,
+        (WORD)stored.minute, (WORD)stored.second, 0};
     FILETIME local, universal;
     if (!win.SystemTimeToFileTime(&when, &local)) return FALSE;
     if (!win.LocalFileTimeToFileTime(&local, &universal)) return FALSE;
