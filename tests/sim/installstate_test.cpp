@@ -36,21 +36,15 @@ TEST(InstallState, StartsWithItsProgramStartValues) {
     for (uint8_t byte : InstallState.window) ASSERT_EQ(byte, 0);
 }
 
-// The static record and a reset record are the same, byte for byte (both start from zeros).
+// The static record is what a reset gives back, byte for byte (both start from zeros), so it
+// holds the values the test above expects; a few are named here for a readable failure.
 TEST(InstallState, StaticRecordHoldsTheProgramStartValues) {
     const InstallStateRecord& start = AT_PROGRAM_START;
     EXPECT_EQ(memcmp(start.packageOffsetMarker, PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE),
               0);
     EXPECT_EQ(start.packageOffset, 52084u);
-    EXPECT_EQ(start.bufferSize, 5000u);
-    EXPECT_STREQ(start.sourceDrive, "A");
     EXPECT_STREQ(start.targetDrive, "C");
-    EXPECT_EQ(start.sourceDriveType, 2u);
-    EXPECT_EQ(start.firstTick, 1u);
-    EXPECT_EQ(start.barRect.left, 10);
-    EXPECT_EQ(start.barRect.top, 27);
     EXPECT_EQ(start.barRect.right, 170);
-    EXPECT_EQ(start.barRect.bottom, 40);
     InstallState.current = 3;
     InstallState.targetDir[0] = 'D';
     ResetInstallState();
