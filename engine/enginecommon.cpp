@@ -1,8 +1,7 @@
 // Small pieces shared by the engine's operations: opening a file into a handle field and
-// closing one (only an open file is closed, and the field then reads none), arming the progress
-// dialog's one timer, and
-// the too-long-path message that several operations show. Kept together so every close and
-// every timer goes through one rule.
+// closing one (only an open file is closed, and the field then reads none), arming the
+// progress dialog's one timer, and the too-long-path message that several operations show.
+// Kept together so every open, close and timer goes through one rule.
 #include <string.h>
 
 #include "engine/engine.h"
