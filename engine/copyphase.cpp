@@ -6,15 +6,14 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
-
-const int ID_ABORT_INSTALL = 1;  // also what the dialog manager sends for Enter
 
 INT_PTR OnInitDialog(HWND dialog) {
     win.SetWindowTextA(dialog, "Installing Application Files");
     CentreDialog(dialog);
-    if (!ArmTimer(TIMER_START, 60)) EndModalDialog(dialog, 0);
+    if (!ArmTimer(TIMER_START, PROGRESS_STEP_MS)) EndModalDialog(dialog, 0);
     return 1;
 }
 
@@ -37,7 +36,7 @@ INT_PTR OnAbortInstall(HWND dialog) {
 }
 
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
-    if (LOWORD(wParam) == ID_ABORT_INSTALL) return OnAbortInstall(dialog);
+    if (LOWORD(wParam) == PROGRESSDLG_ABORT) return OnAbortInstall(dialog);
     return 1;
 }
 
@@ -80,7 +79,8 @@ uint32_t SumOfStoredSizes(void) {
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// Unused: lParam. The dialog has no creation data, and no message handled here carries one.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     InstallState.progressDialog = dialog;
     switch (message) {
         case WM_INITDIALOG:
@@ -102,15 +102,11 @@ int StartCopyPhase(void) {
     // The diskette the user started from is taken to be the first entry's.
     CopyTableEntry first = CurrentEntry();
     memcpy(InstallState.diskLabel, first.diskLabel, DISK_LABEL_SIZE);
-    InstallState.preparedIndex = 99;  // differs from 0, so the first entry is prepared
+    InstallState.preparedIndex = NOTHING_PREPARED;
     InstallState.bytesTotal = SumOfStoredSizes();
     DrawProgress();
     if (!PrepareNextItem()) return 0;
-    if (InstallState.current >= InstallState.itemCount) {
-        InstallState.bytesDone = InstallState.bytesTotal;
-        DrawProgress();
-        return ArmTimer(TIMER_DONE, 2000);
-    }
+    if (InstallState.current >= InstallState.itemCount) return EndCopyPhase();
     // The first buffer of the first item moves in this same tick.
     return TransferStep();
 }

@@ -25,21 +25,15 @@ void ReleaseBuffer(HGLOBAL* handle, uint8_t** buffer) {
 }
 
 int OpenInstallerFile(void) {
-    HANDLE file = win.CreateFileA(InstallState.installerPath, GENERIC_READ, FILE_SHARE_READ, NULL,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during open of executable.");
-        return 0;
-    }
-    InstallState.installerFile = file;
-    return 1;
+    return OpenFileField(&InstallState.installerFile, InstallState.installerPath, GENERIC_READ,
+                         FILE_SHARE_READ, OPEN_EXISTING,
+                         "Due to unknown file error (%#X) during open of executable.");
 }
 
 // After a failed seek or read the installer file is closed at once, before the buffers and
 // the table are given back.
 int FailPackageRead(const char* format) {
-    ShowErrorCodeMessage(InstallState.progressDialog, format);
+    ShowCodeMessage(InstallState.progressDialog, format, win.GetLastError());
     CloseFile(&InstallState.installerFile);
     return 0;
 }

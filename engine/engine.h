@@ -28,6 +28,8 @@ int PromptMissingSource(void);
 // Item preparation, completion and progress display.
 int PrepareNextItem(void);
 int FinishItem(void);
+// Every item is done: a full bar, and the done timer that ends the dialog two seconds later.
+int EndCopyPhase(void);
 void DrawProgress(void);
 
 // Data transfer and LZSS decoding.
@@ -52,11 +54,13 @@ void ShowLaunchFailure(void);
 // Shared helpers (enginecommon.cpp).
 // Closes the file in a handle field when it is open and sets the field back to none.
 void CloseFile(HANDLE* field);
+// Opens `path` (CreateFileA with no security attributes, normal attributes, no template) into
+// a handle field. 0 when the open failed: the user has been shown `failedFormat` with the
+// error code and the field is unchanged.
+int OpenFileField(HANDLE* field, const char* path, DWORD access, DWORD share, DWORD disposition,
+                  const char* failedFormat);
 // Arms the one pending timer of the progress dialog. 0 when SetTimer failed: the user has been
 // told and the current item's files are closed.
 int ArmTimer(UINT id, UINT delayMs);
-// Shows `format` (one "%#X") with an error code read earlier, caption "Aborting Install",
-// owned by the progress dialog (none outside it).
-void ShowCodeMessage(const char* format, DWORD code);
 // "The path of (name) is too long!"; returns 0.
 int RefuseLongPath(const char* name);

@@ -1,7 +1,7 @@
-// Small pieces shared by the engine's operations: closing a file-handle field (only an open
-// file is closed, and the field then reads none), arming the progress dialog's one timer, and
-// the two messages that several operations show. Kept together so every close and every
-// timer goes through one rule.
+// Small pieces shared by the engine's operations: opening a file into a handle field and
+// closing one (only an open file is closed, and the field then reads none), arming the
+// progress dialog's one timer, and the too-long-path message that several operations show.
+// Kept together so every open, close and timer goes through one rule.
 #include <string.h>
 
 #include "engine/engine.h"
@@ -14,20 +14,27 @@ void CloseFile(HANDLE* field) {
     *field = nullptr;
 }
 
+int OpenFileField(HANDLE* field, const char* path, DWORD access, DWORD share, DWORD disposition,
+                  const char* failedFormat) {
+    HANDLE file =
+        win.CreateFileA(path, access, share, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        *field = file;
+        return 1;
+    }
+    ShowCodeMessage(InstallState.progressDialog, failedFormat, win.GetLastError());
+    return 0;
+}
+
 int ArmTimer(UINT id, UINT delayMs) {
     InstallState.timerId = (uint16_t)id;
     if (win.SetTimer(InstallState.progressDialog, id, delayMs, NULL)) return 1;
     // Without its timer the dialog would wait for a tick that never comes.
-    ShowCodeMessage("Due to unknown timer error (%#X) during installation!", win.GetLastError());
+    ShowCodeMessage(InstallState.progressDialog,
+                    "Due to unknown timer error (%#X) during installation!", win.GetLastError());
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     return 0;
-}
-
-void ShowCodeMessage(const char* format, DWORD code) {
-    char text[256];
-    win.wsprintfA(text, format, code);
-    ShowAbortMessage(InstallState.progressDialog, text);
 }
 
 int RefuseLongPath(const char* name) {

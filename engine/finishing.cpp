@@ -30,13 +30,11 @@ BOOL SetDosFileTime(HANDLE file, uint16_t fileDate, uint16_t fileTime) {
     // A stored value that is no calendar date would be converted differently by different
     // systems, or not at all; refuse it the same way everywhere.
     if (!IsValidDosDateTime(fileDate, fileTime)) return FALSE;
-    SYSTEMTIME when = {};
-    when.wYear = (WORD)(((fileDate >> 9) & 0x7F) + 1980);
-    when.wMonth = (WORD)((fileDate >> 5) & 0x0F);
-    when.wDay = (WORD)(fileDate & 0x1F);
-    when.wHour = (WORD)((fileTime >> 11) & 0x1F);
-    when.wMinute = (WORD)((fileTime >> 5) & 0x3F);
-    when.wSecond = (WORD)((fileTime & 0x1F) * 2);
+    DosDateTime stored = DecodeDosDateTime(fileDate, fileTime);
+    // Year, month, day of the week (not read by the conversion), day, hour, minute, second, ms.
+    SYSTEMTIME when = {
+        (WORD)stored.year,   (WORD)stored.month,  0, (WORD)stored.day, (WORD)stored.hour,
+        (WORD)stored.minute, (WORD)stored.second, 0};
     FILETIME local, universal;
     if (!win.SystemTimeToFileTime(&when, &local)) return FALSE;
     if (!win.LocalFileTimeToFileTime(&local, &universal)) return FALSE;

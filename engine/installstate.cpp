@@ -3,38 +3,42 @@
 
 #include <string.h>
 
-// Statically initialised into the image's data, so packageOffset sits right after its marker
-// in the file and the packaging tool can patch it.
-// clang-format off
-InstallStateRecord InstallState = {
-    PACKAGE_OFFSET_MARKER, DEFAULT_PACKAGE_OFFSET, COPY_BUFFER_SIZE,
-    // Run inputs: installerPath, instance, sourceDir, targetDir, drives, source drive type
-    {}, nullptr, {}, {}, "A", "C", DRIVE_REMOVABLE,
-    // Memory and files: buffers, table, itemCount, installer, source and output files
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr,
-    // Copy position and progress: current .. bitByte, window, windowPos
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0,
-    // Current item's paths: targetPath, targetFolder, sourcePath, diskLabel, launchResult
-    {}, {}, {}, {}, 0,
-    // Progress dialog: progressDialog, timerId, firstTick, barRect (dialog units)
-    nullptr, 0, 1, {10, 27, 170, 40},
-};
-// clang-format on
+namespace {
+
+// The fields that do not start at zero, set in one place for both the static record and
+// ResetInstallState. The marker is not among them: it is written only by the static record.
+constexpr void ApplyStartValues(InstallStateRecord* record) {
+    record->packageOffset = DEFAULT_PACKAGE_OFFSET;
+    record->bufferSize = COPY_BUFFER_SIZE;
+    record->sourceDrive[0] = 'A';
+    record->targetDrive[0] = 'C';
+    record->sourceDriveType = DRIVE_REMOVABLE;
+    record->firstTick = 1;
+    record->barRect = RECT{10, 27, 170, 40};  // dialog units until the first tick
+}
+
+constexpr InstallStateRecord MarkedStartRecord() {
+    InstallStateRecord record{};
+    for (uint32_t i = 0; i < PACKAGE_OFFSET_MARKER_SIZE; i++)
+        record.packageOffsetMarker[i] = PACKAGE_OFFSET_MARKER[i];
+    ApplyStartValues(&record);
+    return record;
+}
+
+}  // namespace
+
+// A constant expression, so the record is initialised statically into the image's data and
+// packageOffset sits right after its marker in the file, where the packaging tool patches it.
+InstallStateRecord InstallState = MarkedStartRecord();
 
 void ResetInstallState(void) {
-    // Rebuilt field by field rather than copied from a second initialised record, so that the
+    // Rebuilt in place rather than copied from a second initialised record, so that the
     // image holds the marker exactly once.
     char marker[PACKAGE_OFFSET_MARKER_SIZE];
     memcpy(marker, InstallState.packageOffsetMarker, sizeof marker);
     memset(&InstallState, 0, sizeof InstallState);
     memcpy(InstallState.packageOffsetMarker, marker, sizeof marker);
-    InstallState.packageOffset = DEFAULT_PACKAGE_OFFSET;
-    InstallState.bufferSize = COPY_BUFFER_SIZE;
-    InstallState.sourceDrive[0] = 'A';
-    InstallState.targetDrive[0] = 'C';
-    InstallState.sourceDriveType = DRIVE_REMOVABLE;
-    InstallState.firstTick = 1;
-    InstallState.barRect = RECT{10, 27, 170, 40};
+    ApplyStartValues(&InstallState);
 }
 
 CopyTableEntry CurrentEntry(void) {

@@ -19,6 +19,10 @@ const UINT TIMER_START = 111;
 const UINT TIMER_STEP = 222;
 const UINT TIMER_DONE = 333;
 
+// preparedIndex before the first entry has been prepared: any value but 0 would do, as the
+// copy phase starts at entry 0.
+const uint32_t NOTHING_PREPARED = 99;
+
 struct InstallStateRecord {
     // Configuration, constant during a run. The marker stays directly before the offset.
     char packageOffsetMarker[PACKAGE_OFFSET_MARKER_SIZE];
@@ -48,7 +52,7 @@ struct InstallStateRecord {
 
     // Copy position and progress
     uint32_t current;
-    uint32_t preparedIndex;
+    uint32_t preparedIndex;  // the entry whose paths are set; NOTHING_PREPARED at the start
     uint32_t bytesDone;
     uint32_t bytesTotal;
     uint32_t embeddedLeft;

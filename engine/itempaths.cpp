@@ -16,7 +16,8 @@ int LookUpSystemFolder(UINT(WINAPI* lookUp)(LPSTR, UINT), const char* name) {
     UINT length = lookUp(InstallState.targetFolder, PATH_FIELD_SIZE);
     if (length >= PATH_FIELD_SIZE) return RefuseLongPath(name);
     if (length == 0) {
-        ShowCodeMessage("Due to unknown file error (%#X) during directory lookup.",
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during directory lookup.",
                         win.GetLastError());
         return 0;
     }
@@ -31,7 +32,8 @@ int MakeSubFolder(const CopyTableEntry& entry) {
     if (win.CreateDirectoryA(InstallState.targetFolder, NULL)) return 1;
     DWORD code = win.GetLastError();
     if (code == ERROR_ALREADY_EXISTS) return 1;
-    ShowCodeMessage("Due to unknown file error (%#X) during directory creation.", code);
+    ShowCodeMessage(InstallState.progressDialog,
+                    "Due to unknown file error (%#X) during directory creation.", code);
     return 0;
 }
 
@@ -81,8 +83,8 @@ TargetPresence FindTarget(HANDLE* test) {
         return TARGET_ABSENT;
     if (win.GetFileAttributesA(InstallState.targetPath) != INVALID_FILE_ATTRIBUTES)
         return TARGET_PRESENT;
-    ShowErrorCodeMessage(InstallState.progressDialog,
-                         "Due to unknown file error (%#X) during open for output.");
+    ShowCodeMessage(InstallState.progressDialog,
+                    "Due to unknown file error (%#X) during open for output.", win.GetLastError());
     return TARGET_UNKNOWN;
 }
 
@@ -96,7 +98,8 @@ int SkipExistingTarget(const CopyTableEntry& entry, int* skipped) {
     if ((entry.flags & CF_EMBEDDED) && !SkipStoredBytes(entry.storedSize)) {
         DWORD code = win.GetLastError();
         CloseFile(&test);
-        ShowCodeMessage("Due to unknown file error (%#X) during file extraction!", code);
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during file extraction!", code);
         return 0;
     }
     InstallState.bytesDone += entry.storedSize;
@@ -149,7 +152,8 @@ SourceOutcome OpenExternalSource(const CopyTableEntry& entry) {
     }
     DWORD code = win.GetLastError();
     if (code != ERROR_FILE_NOT_FOUND) {
-        ShowCodeMessage("Due to unknown file error (%#X) during open for input.", code);
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during open for input.", code);
         return SOURCE_FAILED;
     }
     if (PromptMissingSource()) return SOURCE_RETRY;

@@ -7,8 +7,7 @@ void ShowAbortMessage(HWND owner, const char* text) {
     win.MessageBoxA(owner, text, ABORT_CAPTION, MB_OK);
 }
 
-void ShowErrorCodeMessage(HWND owner, const char* format) {
-    DWORD code = win.GetLastError();
+void ShowCodeMessage(HWND owner, const char* format, DWORD code) {
     char text[256];
     win.wsprintfA(text, format, code);
     ShowAbortMessage(owner, text);

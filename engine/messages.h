@@ -10,9 +10,10 @@ extern const char ABORT_CAPTION[];  // "Aborting Install"
 // Shows `text` and returns when the user has closed the box.
 void ShowAbortMessage(HWND owner, const char* text);
 
-// Formats `format`, which holds one "%#X", with the last error code and shows it. Call it
-// straight after the failing platform call, before anything else can change the code.
-void ShowErrorCodeMessage(HWND owner, const char* format);
+// Formats `format`, which holds one "%#X", with `code` and shows it. The code is read straight
+// after the failing platform call (win.GetLastError() as the argument, or kept in a variable
+// when a clean-up comes first), before anything else can change it.
+void ShowCodeMessage(HWND owner, const char* format, DWORD code);
 
 // Ends a modal dialog with `result`. Should EndDialog fail, the dialog is destroyed instead,
 // so that it never stays open with nothing left to end it; its modal loop then returns 0.

@@ -1,15 +1,15 @@
-// Item preparation, completion and progress display: the three operations between the
-// progress dialog's timer pump and the transfer steps. PrepareNextItem readies the next item
-// that needs copying and opens its target, FinishItem completes a written item and arms the
-// next timer, DrawProgress paints the bar and the percentage from bytesDone / bytesTotal.
+// Item preparation, completion and progress display: the operations between the progress
+// dialog's timer pump and the transfer steps. PrepareNextItem readies the next item that needs
+// copying and opens its target, FinishItem completes a written item and arms the next timer,
+// EndCopyPhase shows the full bar and arms the done timer, DrawProgress paints the bar and the
+// percentage from bytesDone / bytesTotal.
 #include <limits.h>
 
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
-
-const COLORREF BAR_BLUE = 0xFF0000;  // blue 255, green 0, red 0
 
 // The bar may run past its frame when more was read than listed; the values are still kept
 // inside int so that nothing overflows however far it runs.
@@ -41,8 +41,8 @@ void DrawBar(HDC dc, double fraction, BarTools* tools) {
     win.Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
     win.SelectObject(dc, oldPen);
 
-    tools->fillPen = win.CreatePen(PS_SOLID, 1, BAR_BLUE);
-    tools->fillBrush = win.CreateSolidBrush(BAR_BLUE);
+    tools->fillPen = win.CreatePen(PS_SOLID, 1, PROGRESS_BAR_COLOR);
+    tools->fillBrush = win.CreateSolidBrush(PROGRESS_BAR_COLOR);
     oldPen = win.SelectObject(dc, tools->fillPen);
     HGDIOBJ oldBrush = win.SelectObject(dc, tools->fillBrush);
     int extent = TruncateToInt(fraction * (double)(bar.right - bar.left - 6));
@@ -61,21 +61,15 @@ void DeleteBarTools(const BarTools& tools) {
 // Opens the target for output. An existing file is cut to nothing first, so it never keeps
 // old bytes beyond what this item writes, even when the item fails part-way.
 int OpenOutputFile(void) {
-    HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during open for output.");
+    const char* failed = "Due to unknown file error (%#X) during open for output.";
+    if (!OpenFileField(&InstallState.outputFile, InstallState.targetPath, GENERIC_WRITE, 0,
+                       OPEN_ALWAYS, failed))
         return 0;
-    }
-    InstallState.outputFile = file;
-    if (!win.SetEndOfFile(file)) {
-        DWORD code = win.GetLastError();
-        CloseFile(&InstallState.outputFile);
-        ShowCodeMessage("Due to unknown file error (%#X) during open for output.", code);
-        return 0;
-    }
-    return 1;
+    if (win.SetEndOfFile(InstallState.outputFile)) return 1;
+    DWORD code = win.GetLastError();
+    CloseFile(&InstallState.outputFile);
+    ShowCodeMessage(InstallState.progressDialog, failed, code);
+    return 0;
 }
 
 }  // namespace
@@ -88,7 +82,7 @@ int PrepareNextItem(void) {
     if (InstallState.current >= InstallState.itemCount) return 1;
     CopyTableEntry entry = CurrentEntry();
     if (!(entry.flags & CF_HIDE_NAME))
-        win.SetDlgItemTextA(InstallState.progressDialog, 101, entry.targetName);
+        win.SetDlgItemTextA(InstallState.progressDialog, PROGRESSDLG_FILE_NAME, entry.targetName);
     InstallState.embeddedLeft = entry.storedSize;
     InstallState.sourceLeft = entry.storedSize;
     return OpenOutputFile();
@@ -99,10 +93,16 @@ int FinishItem(void) {
     if ((CurrentEntry().flags & CF_LAUNCH_AFTER_COPY) && !RunItemProgram()) return 0;
     InstallState.current++;
     if (InstallState.current < InstallState.itemCount && !PrepareNextItem()) return 0;
-    if (InstallState.current < InstallState.itemCount) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.current < InstallState.itemCount)
+        return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
+    return EndCopyPhase();
+}
+
+int EndCopyPhase(void) {
+    // Whatever was skipped or read past its listed size, the end shows a full bar.
     InstallState.bytesDone = InstallState.bytesTotal;
     DrawProgress();
-    return ArmTimer(TIMER_DONE, 2000);
+    return ArmTimer(TIMER_DONE, PROGRESS_DONE_MS);
 }
 
 void DrawProgress(void) {
@@ -117,5 +117,5 @@ void DrawProgress(void) {
     }
     char text[16];
     win.wsprintfA(text, "%02d%%", TruncateToInt(fraction * 100.0));
-    win.SetDlgItemTextA(InstallState.progressDialog, 100, text);
+    win.SetDlgItemTextA(InstallState.progressDialog, PROGRESSDLG_PERCENT, text);
 }

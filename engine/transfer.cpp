@@ -6,6 +6,7 @@
 // ticks. Nothing is allocated here; every read is bounded by the bytes actually delivered.
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "resources/dialog_numbers.h"
 
 namespace {
 
@@ -119,7 +120,8 @@ int WriteOutput(const uint8_t* bytes, uint32_t count) {
     if (!win.WriteFile(InstallState.outputFile, bytes, count, &written, NULL)) {
         DWORD code = win.GetLastError();
         if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return RefuseFullDisk();
-        ShowCodeMessage("Due to unknown file error (%#X) during file generation!", code);
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during file generation!", code);
         return 0;
     }
     if (written < count) return RefuseFullDisk();
@@ -131,8 +133,9 @@ int ReadFromInstaller(void) {
                                                                        : InstallState.bufferSize;
     DWORD got = 0;
     if (!win.ReadFile(InstallState.installerFile, InstallState.inBuffer, wanted, &got, NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during file extraction!");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during file extraction!",
+                        win.GetLastError());
         return 0;
     }
     if (got != wanted) return RefuseCorruptInstaller();  // shorter than its package says
@@ -146,8 +149,9 @@ int ReadFromSource(void) {
     DWORD got = 0;
     if (!win.ReadFile(InstallState.sourceFile, InstallState.inBuffer, InstallState.bufferSize, &got,
                       NULL)) {
-        ShowErrorCodeMessage(InstallState.progressDialog,
-                             "Due to unknown file error (%#X) during read operation.");
+        ShowCodeMessage(InstallState.progressDialog,
+                        "Due to unknown file error (%#X) during read operation.",
+                        win.GetLastError());
         return 0;
     }
     // A short read is the end of the source file, not a failure.
@@ -164,7 +168,8 @@ int CopyFromSourceStep(void) {
         return RefuseDamagedSource();
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.inFill == InstallState.bufferSize) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.inFill == InstallState.bufferSize)
+        return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -174,7 +179,7 @@ int CopyFromInstallerStep(void) {
     if (!ReadFromInstaller()) return 0;
     if (!WriteOutput(InstallState.inBuffer, InstallState.inFill)) return 0;
     DrawProgress();
-    if (InstallState.embeddedLeft > 0) return ArmTimer(TIMER_STEP, 60);
+    if (InstallState.embeddedLeft > 0) return ArmTimer(TIMER_STEP, PROGRESS_STEP_MS);
     // The installer file stays open for the following items.
     CloseFile(&InstallState.outputFile);
     return FinishItem();
@@ -193,7 +198,8 @@ int DecodeStep(void) {
         if (!EmbeddedStreamEndsInPlace()) return RefuseCorruptInstaller();
         return EndDecodedItem(produced);
     }
-    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, 60)) return 0;
+    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, PROGRESS_STEP_MS))
+        return 0;
     DrawProgress();
     return 1;
 }

@@ -1,5 +1,6 @@
-// Resource tree reading (bounded: three levels, a cap on entries, every offset checked) and
-// writing, and the rebuild of an image around a new .rsrc section.
+// The resource tree: reading it (bounded: three levels, a cap on entries, every offset
+// checked), finding a named resource, and writing it back in the order the loader searches.
+// The rebuild of an image around the new .rsrc section is in pe_rebuild.cpp.
 #include "pack/pe_resources.h"
 
 #include <algorithm>

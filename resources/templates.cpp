@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "platform/sim/sim.h"
+#include "resources/dialog_numbers.h"
 
 // Generated at build time from resources/dirhlp.txt and resources/compfiles.bin.
 extern const uint8_t qvDirHelpText[];

@@ -68,7 +68,7 @@ void OnCommand(HWND dialog, WORD id) {
 
 int ChooseTargetDirectory(HINSTANCE instance, HWND owner, char* target) {
     DirDialogTarget = target;
-    INT_PTR result = win.DialogBoxParamA(InstallState.instance, "DIRDLG", owner, DirDialogProc, 0);
+    INT_PTR result = win.DialogBoxParamA(instance, "DIRDLG", owner, DirDialogProc, 0);
     if (result == -1) {
         ShowAbortMessage(owner, "Unable to create the directory dialog!");
         return 0;
@@ -76,7 +76,8 @@ int ChooseTargetDirectory(HINSTANCE instance, HWND owner, char* target) {
     return result != 0;
 }
 
-INT_PTR CALLBACK DirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// Unused: lParam. The dialog has no creation data, and no message handled here carries one.
+INT_PTR CALLBACK DirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog(dialog);

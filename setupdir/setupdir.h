@@ -7,17 +7,12 @@
 #include <stdint.h>
 
 #include "platform/win32api.h"
+#include "resources/dialog_numbers.h"  // the controls of DIRDLG
 
 // Must occur somewhere in the upper-cased directory text.
 extern const char DIR_TOKEN[];  // "QRVNE32"
 // Minimum free space on the target drive, in kilobytes of 1024 bytes.
 const uint32_t MIN_FREE_KB = 700;
-
-// Controls of DIRDLG.
-const int DIRDLG_EDIT = 101;
-const int DIRDLG_OK = 102;
-const int DIRDLG_ABORT = 103;
-const int DIRDLG_HELP = 105;
 
 // Capacity of the edit text taken from the dialog (131 characters and the terminator), and of
 // a setting read from the registry or WIN.INI.

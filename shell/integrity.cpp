@@ -34,25 +34,27 @@ int ReadTrailer(HWND owner, uint32_t* covered, uint32_t* stored) {
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (InstallState.installerFile == INVALID_HANDLE_VALUE) {
         InstallState.installerFile = NULL;
-        ShowErrorCodeMessage(owner, "Due to unknown file error (%#X) during open of executables.");
+        ShowCodeMessage(owner, "Due to unknown file error (%#X) during open of executables.",
+                        win.GetLastError());
         return 0;
     }
     *covered = win.SetFilePointer(InstallState.installerFile, -4, NULL, FILE_END);
     if (*covered == INVALID_SET_FILE_POINTER) {
-        ShowErrorCodeMessage(owner, SEEK_FAILED);
+        ShowCodeMessage(owner, SEEK_FAILED, win.GetLastError());
         return 0;
     }
     uint8_t trailer[4] = {0, 0, 0, 0};
     DWORD read = 0;
     if (!win.ReadFile(InstallState.installerFile, trailer, 4, &read, NULL)) {
-        ShowErrorCodeMessage(owner, "Due to unknown file error (%#X) during read of executables.");
+        ShowCodeMessage(owner, "Due to unknown file error (%#X) during read of executables.",
+                        win.GetLastError());
         return 0;
     }
     *stored = (uint32_t)trailer[0] | (uint32_t)trailer[1] << 8 | (uint32_t)trailer[2] << 16 |
               (uint32_t)trailer[3] << 24;
     if (win.SetFilePointer(InstallState.installerFile, 0, NULL, FILE_BEGIN) ==
         INVALID_SET_FILE_POINTER) {
-        ShowErrorCodeMessage(owner, SEEK_FAILED);
+        ShowCodeMessage(owner, SEEK_FAILED, win.GetLastError());
         return 0;
     }
     return 1;
@@ -92,7 +94,9 @@ int SumInstallerFile(uint32_t covered, uint32_t* sum) {
 
 }  // namespace
 
-int CheckInstallerIntegrity(HINSTANCE instance, HWND owner) {
+// Unused: instance. The check reads the file named in InstallState.installerPath; the handle
+// is part of the signature the start-up sequence calls it with.
+int CheckInstallerIntegrity(HINSTANCE /*instance*/, HWND owner) {
     uint32_t covered = 0, stored = 0, sum = 0;
     if (!ReadTrailer(owner, &covered, &stored) || !TakeReadBuffer(owner)) {
         ReleaseCheckResources();

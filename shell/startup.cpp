@@ -92,7 +92,10 @@ void RunInstallation(HINSTANCE instance, HWND mainWindow) {
 
 }  // namespace
 
-int InstallerMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+// Unused: previous, commandLine, showCommand. The signature is the process entry's; the
+// installer takes no options and ignores the show command.
+int InstallerMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                  int /*showCommand*/) {
     InstallState.instance = instance;
     HBRUSH background = win.CreateSolidBrush(MAIN_WINDOW_BLUE);
     if (RegisterMainWindowClass(instance, background)) {

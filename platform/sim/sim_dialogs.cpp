@@ -7,11 +7,12 @@
 // input is waiting). The clock jumps to the chosen time. A timer repeats every interval until
 // killed. When EndDialog has been called the loop sends WM_DESTROY and returns the result;
 // with nothing pending the dialog would wait forever, so the loop records "stuck" and destroys
-// it (result 0, as for any dialog destroyed without EndDialog). The dialog keeps track of the
-// control with the keyboard focus, which decides what Enter clicks. An action's time counts
-// from boot (`at`) or from its dialog's start (`after`). Message boxes are not loops here:
-// they take the scripted answer at once (the clock moves on by the answer's delay, if any)
-// and fire no timers.
+// it (result 0, as for any dialog destroyed without EndDialog), and so it does after its step
+// limit. The dialog keeps track of the control with the keyboard focus, which decides what
+// Enter clicks. An action's time counts from boot (`at`) or from its dialog's start (`after`).
+// Message boxes are not loops here: they take the scripted answer at once (the clock moves on
+// by the answer's delay, if any), or without one their default button (a box that keeps coming
+// back unanswered is recorded "stuck" and given up), and fire no timers.
 #include <algorithm>
 
 #include "platform/sim/sim_internal.h"

@@ -30,8 +30,9 @@ TEST_F(EngineCopyPhase, WholeInstallationFromInstallFilesToRelease) {
     EXPECT_EQ(FileText("C:\\TARGET\\EXT.TXT"), "external");
     EXPECT_TRUE(MessageTexts().empty());
     // The hidden name leaves the previous one in place.
-    EXPECT_EQ(ControlTexts(101), (std::vector<std::string>{"README.TXT", "EXT.TXT"}));
-    std::vector<std::string> percents = ControlTexts(100);
+    EXPECT_EQ(ControlTexts(PROGRESSDLG_FILE_NAME),
+              (std::vector<std::string>{"README.TXT", "EXT.TXT"}));
+    std::vector<std::string> percents = ControlTexts(PROGRESSDLG_PERCENT);
     EXPECT_EQ(percents.front(), "00%");
     EXPECT_EQ(percents.back(), "100%");
 
@@ -71,7 +72,7 @@ TEST_F(EngineCopyPhase, BarIsAFrameAndABlueFillOfTheDoneFraction) {
     for (const Case& c : cases) {
         SetUp();
         ASSERT_EQ(RunInstall(c.items), 1) << c.name;
-        EXPECT_EQ(ControlTexts(100), c.percents) << c.name;
+        EXPECT_EQ(ControlTexts(PROGRESSDLG_PERCENT), c.percents) << c.name;
         std::vector<sim::Event> rects = sim::EventsOf("rectangle");
         ASSERT_EQ(rects.size(), 2 * c.fractions.size()) << c.name;
         for (size_t i = 0; i < c.fractions.size(); i++) {
@@ -98,8 +99,8 @@ TEST_F(EngineCopyPhase, EverythingPassedOverGoesStraightToTheDoneTimer) {
     sim::PutFile("C:\\TARGET\\A", "old");
     ASSERT_EQ(RunInstall({EmbeddedItem("A", "new", true), ProgramEntry("NONE.EXE", 0)}), 1);
     EXPECT_EQ(TimerIds("timer-set"), (std::vector<long long>{111, 333}));
-    EXPECT_EQ(ControlTexts(100), (std::vector<std::string>{"00%", "100%"}));
-    EXPECT_TRUE(ControlTexts(101).empty());
+    EXPECT_EQ(ControlTexts(PROGRESSDLG_PERCENT), (std::vector<std::string>{"00%", "100%"}));
+    EXPECT_TRUE(ControlTexts(PROGRESSDLG_FILE_NAME).empty());
     EXPECT_EQ(FileText("C:\\TARGET\\A"), "old");
 }
 
@@ -338,7 +339,7 @@ TEST_F(EngineCopyPhase, FailedMapDialogRectIsRetriedAndDrawsNoBarUntilThen) {
         FailPlatformCall("MapDialogRect", 1, persistent, ERROR_INVALID_WINDOW_HANDLE);
         EXPECT_EQ(RunInstall({EmbeddedItem("BIG.TXT", content, true)}), 1) << persistent;
         std::vector<sim::Event> rects = sim::EventsOf("rectangle");
-        EXPECT_EQ(ControlTexts(100).back(), "100%") << persistent;
+        EXPECT_EQ(ControlTexts(PROGRESSDLG_PERCENT).back(), "100%") << persistent;
         if (persistent) {
             EXPECT_TRUE(rects.empty());
             continue;

@@ -70,7 +70,7 @@ TEST_F(EngineItemPaths, ExistingTargetWithoutOverwriteIsPassedOverWithItsStoredB
     EXPECT_EQ(FileText("C:\\TARGET\\RUN.EXE"), "MZ");
     EXPECT_EQ(FileText("C:\\TARGET\\NEXT.TXT"), "next item");
     EXPECT_EQ(sim::EventsOf("launch").size(), 1u);  // the passed-over program still runs
-    EXPECT_EQ(ControlTexts(101), std::vector<std::string>{"NEXT.TXT"});
+    EXPECT_EQ(ControlTexts(PROGRESSDLG_FILE_NAME), std::vector<std::string>{"NEXT.TXT"});
 }
 
 // The skip test's open failing for a reason other than a missing or busy file says nothing
@@ -221,7 +221,8 @@ TEST_F(EngineItemPaths, MissingSourcePromptRetriesOnOkAndSkipsOnCancel) {
     EXPECT_EQ(FileText("C:\\TARGET\\MISS.TXT"), "<missing>");
     EXPECT_EQ(FileText("C:\\TARGET\\LAST.TXT"), "last item!");
     // Of 20: 5 read; then 5 + 20 (listed size of the skipped item) + 10; then the final update.
-    EXPECT_EQ(ControlTexts(100), (std::vector<std::string>{"00%", "25%", "175%", "100%"}));
+    EXPECT_EQ(ControlTexts(PROGRESSDLG_PERCENT),
+              (std::vector<std::string>{"00%", "25%", "175%", "100%"}));
 }
 
 struct FailureCase {

@@ -8,6 +8,10 @@
 
 namespace {
 
+// The static record as the program starts with it: copied during dynamic initialisation, which
+// comes after the record's static initialisation and before any test has touched it.
+const InstallStateRecord AT_PROGRAM_START = InstallState;
+
 TEST(InstallState, StartsWithItsProgramStartValues) {
     InstallState.current = 7;
     InstallState.window[100] = 0x55;
@@ -30,6 +34,21 @@ TEST(InstallState, StartsWithItsProgramStartValues) {
     EXPECT_EQ(InstallState.progressDialog, nullptr);
     EXPECT_EQ(InstallState.installerFile, nullptr);
     for (uint8_t byte : InstallState.window) ASSERT_EQ(byte, 0);
+}
+
+// The static record is what a reset gives back, byte for byte (both start from zeros), so it
+// holds the values the test above expects; a few are named here for a readable failure.
+TEST(InstallState, StaticRecordHoldsTheProgramStartValues) {
+    const InstallStateRecord& start = AT_PROGRAM_START;
+    EXPECT_EQ(memcmp(start.packageOffsetMarker, PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE),
+              0);
+    EXPECT_EQ(start.packageOffset, 52084u);
+    EXPECT_STREQ(start.targetDrive, "C");
+    EXPECT_EQ(start.barRect.right, 170);
+    InstallState.current = 3;
+    InstallState.targetDir[0] = 'D';
+    ResetInstallState();
+    EXPECT_EQ(memcmp(&start, &InstallState, sizeof start), 0);
 }
 
 TEST(InstallState, PackageOffsetFollowsItsMarker) {

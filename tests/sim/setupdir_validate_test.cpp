@@ -177,11 +177,12 @@ TEST_F(SetupDirValidate, FileInPlaceOfTheFinalDirectoryIsRefused) {
     }
 }
 
-DWORD WINAPI ShortFormTooLong(LPCSTR path, LPSTR out, DWORD size) {
+// Stand-ins for GetShortPathNameA; they answer the same whatever path they are given.
+DWORD WINAPI ShortFormTooLong(LPCSTR /*path*/, LPSTR out, DWORD /*size*/) {
     strcpy(out, "X");  // what a careless platform might leave behind
     return 300;
 }
-DWORD WINAPI NoShortForms(LPCSTR path, LPSTR out, DWORD size) {
+DWORD WINAPI NoShortForms(LPCSTR /*path*/, LPSTR /*out*/, DWORD /*size*/) {
     return 0;
 }
 

@@ -27,7 +27,8 @@ struct Probe {
 };
 Probe* probe;
 
-INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// Unused: lParam. The probe dialogs are created without creation data.
+INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
         case WM_INITDIALOG:
             probe->log.push_back("init");

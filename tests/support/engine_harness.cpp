@@ -34,11 +34,6 @@ TestItem ProgramEntry(const std::string& targetName, uint16_t flags) {
     return item;
 }
 
-std::string FileText(const std::string& path) {
-    std::string bytes;
-    return sim::ReadWholeFile(path, &bytes) ? bytes : "<missing>";
-}
-
 std::vector<std::string> MessageTexts() {
     std::vector<std::string> texts;
     for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) texts.push_back(box.text);
@@ -57,14 +52,4 @@ std::vector<std::string> ControlTexts(int control) {
     for (const sim::Event& e : sim::EventsOf("text"))
         if (e.Number("control") == control) texts.push_back(e.Get("text"));
     return texts;
-}
-
-std::string HeldResources() {
-    std::string held;
-    if (sim::OpenHandleCount()) held += "files ";
-    if (sim::GlobalBlocksHeld()) held += "global ";
-    if (sim::LocalBlocksHeld()) held += "local ";
-    if (sim::GdiObjectsHeld()) held += "gdi ";
-    if (sim::DeviceContextsHeld()) held += "dc ";
-    return held;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sim/sim.h"
+#include "resources/dialog_numbers.h"  // the progress dialog's controls, for ControlTexts
 #include "tests/support/package_builder.h"
 
 // Small, so that test installers stay small; the engine takes the offset from the state.
@@ -31,14 +32,9 @@ TestItem ExternalItem(const std::string& targetName, const std::string& sourceNa
 // An entry that installs nothing and runs `targetName` (flags give when).
 TestItem ProgramEntry(const std::string& targetName, uint16_t flags);
 
-// The file's bytes, or "<missing>".
-std::string FileText(const std::string& path);
 // Texts of the message boxes shown, in order.
 std::vector<std::string> MessageTexts();
 // Byte counts of the writes to `path` (the "bytes" field of each write event).
 std::vector<long long> WriteSizes(const std::string& path);
 // Texts set on a control of the progress dialog, in order.
 std::vector<std::string> ControlTexts(int control);
-// What the run left held: "" when no file is open and no memory, GDI object or drawing
-// context is held.
-std::string HeldResources();

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/core/checksum.h"
+#include "tests/support/lzss_tokens.h"
 
 CopyTableEntry MakeEntry(uint16_t flags, const std::string& targetName,
                          const std::string& sourceName, uint32_t storedSize) {
@@ -20,27 +21,7 @@ CopyTableEntry MakeEntry(uint16_t flags, const std::string& targetName,
 }
 
 std::string EncodeLiteralsOnly(const std::string& content) {
-    std::string out;
-    uint32_t accumulator = 0;
-    int bitCount = 0;
-    auto put = [&](uint32_t value, int bits) {
-        for (int i = bits - 1; i >= 0; i--) {
-            accumulator = (accumulator << 1) | ((value >> i) & 1);
-            if (++bitCount == 8) {
-                out.push_back((char)accumulator);
-                accumulator = 0;
-                bitCount = 0;
-            }
-        }
-    };
-    for (unsigned char c : content) {
-        put(1, 1);
-        put(c, 8);
-    }
-    put(0, 1);
-    put(0, 12);
-    if (bitCount) put(0, 8 - bitCount);
-    return out;
+    return LzssTokenWriter().Literals(content).End();
 }
 
 TestItem EmbeddedItem(const std::string& targetName, const std::string& content, bool compressed,

@@ -1,14 +1,17 @@
 // SimTest: the GoogleTest fixture for tests that run installer code on the simulated Windows.
-// Each test gets a fresh sandbox root under the system's temp folder and a booted default
-// machine: A: removable (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with
-// ample space, C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its
-// dialog templates and resources registered. The facade is restored before and after each test
-// and the sandbox is removed afterwards.
+// Each test gets a fresh sandbox root under /tmp and a booted default machine: A: removable
+// (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with ample space,
+// C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its dialog
+// templates and resources registered. The facade is restored before and after each test. A
+// table-driven test calls SetUp() again for each case: each case gets a sandbox of its own and
+// the one before is removed, so a test leaves no folder behind; a check after the last test of
+// the program fails the run if one of its sandboxes is still there.
 // Header-only; a test executable that uses it links qv_installer (which brings the resources).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,13 +19,34 @@
 #include "platform/sim/sim.h"
 #include "resources/templates.h"
 
+// The sandboxes of this process are named after it, so that the check below sees only its own
+// whatever other test runs share /tmp.
+inline std::string SandboxPrefix() {
+    return "qv-sim-" + std::to_string(getpid()) + "-";
+}
+
+// After the last test: no sandbox of this process is left in /tmp.
+class SandboxesRemovedCheck : public ::testing::Environment {
+   public:
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec))
+            if (entry.path().filename().string().rfind(SandboxPrefix(), 0) == 0)
+                ADD_FAILURE() << "sandbox left behind: " << entry.path().string();
+    }
+};
+inline ::testing::Environment* const SANDBOXES_REMOVED_CHECK =
+    ::testing::AddGlobalTestEnvironment(new SandboxesRemovedCheck);
+
 class SimTest : public ::testing::Test {
    protected:
     void SetUp() override {
-        ExpectNoDialogLeftWaiting();  // of the run before, when a test calls SetUp in a loop
+        // Of the case before, when a table-driven test calls SetUp for each case.
+        ExpectNoDialogLeftWaiting();
+        RemoveSandbox();
         stuckExpected_ = false;
-        char pattern[] = "/tmp/qv-sim-XXXXXX";
-        const char* made = mkdtemp(pattern);
+        std::string pattern = "/tmp/" + SandboxPrefix() + "XXXXXX";
+        const char* made = mkdtemp(&pattern[0]);
         ASSERT_NE(made, nullptr);
         root_ = made;
         RegisterInstallerResources();
@@ -32,8 +56,13 @@ class SimTest : public ::testing::Test {
     void TearDown() override {
         ExpectNoDialogLeftWaiting();
         RestorePlatformCalls();
+        RemoveSandbox();
+    }
+
+    void RemoveSandbox() {
         std::error_code ec;
         if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+        root_.clear();
     }
 
     // The default machine of this test's sandbox; change it and pass it to Boot (or Reboot).
@@ -70,11 +99,6 @@ class SimTest : public ::testing::Test {
         return config.drives.back();
     }
 
-    static std::string FileText(const std::string& path) {
-        std::string bytes;
-        return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
-    }
-
     // A dialog left waiting with nothing pending (a "stuck" event) fails the test: on Windows
     // the user would look at a window that never moves. Tests about that case say so first.
     void ExpectStuck() { stuckExpected_ = true; }
@@ -89,15 +113,29 @@ class SimTest : public ::testing::Test {
     bool stuckExpected_ = false;
 };
 
-// Nothing left held by the code under test: file handles, memory blocks, GDI objects, DCs,
-// registry keys.
+// The bytes of a file on the simulated machine, or "<missing>".
+inline std::string FileText(const std::string& path) {
+    std::string bytes;
+    return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
+}
+
+// What the code under test left held, one word a kind: "" when no file handle is open and no
+// memory block, pen or brush, device context or registry key is held.
+inline std::string HeldResources() {
+    const struct {
+        int count;
+        const char* kind;
+    } held[] = {{sim::OpenHandleCount(), "files"}, {sim::GlobalBlocksHeld(), "global"},
+                {sim::LocalBlocksHeld(), "local"}, {sim::GdiObjectsHeld(), "gdi"},
+                {sim::DeviceContextsHeld(), "dc"}, {sim::RegistryKeysHeld(), "registry"}};
+    std::string kinds;
+    for (const auto& resource : held)
+        if (resource.count != 0) kinds += std::string(resource.kind) + " ";
+    return kinds;
+}
+
 inline void ExpectNothingHeld() {
-    EXPECT_EQ(sim::OpenHandleCount(), 0) << "file handles left open";
-    EXPECT_EQ(sim::GlobalBlocksHeld(), 0) << "global memory blocks left";
-    EXPECT_EQ(sim::LocalBlocksHeld(), 0) << "local memory blocks left";
-    EXPECT_EQ(sim::GdiObjectsHeld(), 0) << "pens or brushes left";
-    EXPECT_EQ(sim::DeviceContextsHeld(), 0) << "device contexts left";
-    EXPECT_EQ(sim::RegistryKeysHeld(), 0) << "registry keys left open";
+    EXPECT_EQ(HeldResources(), "") << "left held";
 }
 
 // The kinds of the transcript's events, one per line, for compact expectations.

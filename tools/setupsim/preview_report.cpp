@@ -6,9 +6,9 @@
 #include <set>
 #include <sstream>
 
-namespace {
+#include "resources/dialog_numbers.h"
 
-const long long kBarBlue = 0xFF0000;
+namespace {
 
 sim::Field Text(const std::string& name, const std::string& value) {
     return {name, value, false};
@@ -87,10 +87,10 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
             report.push_back(Pick(e, "dialog-start", {"template", "owner", "caption"}));
         } else if (e.kind == "dialog-end") {
             report.push_back(Pick(e, "dialog", {"template", "result"}));
-        } else if (e.kind == "rectangle" && e.Number("brushColor") == kBarBlue) {
+        } else if (e.kind == "rectangle" && e.Number("brushColor") == PROGRESS_BAR_COLOR) {
             barFill = e.Number("right") - e.Number("left");
         } else if (e.kind == "text" && e.Get("dialog") == "progress" &&
-                   e.Number("control") == 100) {
+                   e.Number("control") == PROGRESSDLG_PERCENT) {
             report.push_back(
                 {e.t, "progress", {Text("percent", e.Get("text")), Number("fill", barFill)}});
         } else if (e.kind == "text") {
