@@ -186,18 +186,18 @@ def main():
             "simulated Windows beneath: %.0f instr/tick" % (platform / ticks))
     integrity = callgrind(work, "sim-integrity",
                           [setupsim, installer, "--root", os.path.join(work, "root")],
-                          toggle="*SumInstallerFile*")
-    summing = "(anonymous namespace)::SumInstallerFile(unsigned int, unsigned int*)"
+                          toggle="CheckInstallerIntegrity*")
+    summing = "CheckInstallerIntegrity(HINSTANCE__*, HWND__*)"
     row("installer integrity sum", "%.2f" % ((integrity.total - integrity.platform_cost(summing))
                                              / installed), "instr/byte",
-        "5000-byte reads; the simulated ReadFile apart")
+        "the whole check in 5000-byte reads; the simulated ReadFile apart")
     benchmarks = os.path.join(build, "bench", "benchmarks")
     for name, what in (("BM_SumTrailer", "tools' trailer sum"),
                        ("BM_PeChecksum", "tools' PE header checksum")):
         if not os.path.exists(benchmarks):
             break
         run = callgrind(work, name, [benchmarks, "--benchmark_filter=^%s$" % name,
-                                     "--benchmark_min_time=0"], toggle=name)
+                                     "--benchmark_min_time=0"], toggle="*%s*" % name)
         row(what, "%.2f" % (run.total / installed), "instr/byte", "one pass, %s" % name)
 
     width = max(len(r[0]) for r in rows)
