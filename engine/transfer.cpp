@@ -96,13 +96,29 @@ int ReadBit(void) {
     return TakeBit();
 }
 
+// Takes the n bits (at most 24) a byte at a time rather than bit by bit: the unread bits of
+// bitByte (those at and below bitMask, none when bitMask is 0x80), then whole input bytes,
+// taken straight from the buffer while it holds some. The reader is left exactly as reading
+// bit by bit leaves it: bitByte the last byte loaded, bitMask its next unread bit, or 0x80
+// when none is left.
 int ReadBits(int n) {
-    int result = 0;
-    for (int valueMask = 1 << (n - 1); valueMask != 0; valueMask >>= 1) {
-        if (!LoadBitByteIfNeeded()) return -1;
-        if (TakeBit()) result |= valueMask;
+    uint32_t mask = InstallState.bitMask;
+    int have = mask == 0x80 ? 0 : __builtin_ctz(mask) + 1;
+    uint32_t last = (uint32_t)InstallState.bitByte;
+    uint32_t bits = last & ((1u << have) - 1);
+    for (; have < n; have += 8) {
+        uint32_t at = InstallState.inPos;
+        int next = at < InstallState.inFill && at < InstallState.bufferSize
+                       ? (InstallState.inPos = at + 1, InstallState.inBuffer[at])
+                       : NextInputByte();
+        if (next < 0) return -1;
+        last = (uint32_t)next;
+        bits = bits << 8 | last;
     }
-    return result;
+    int left = have - n;
+    InstallState.bitByte = (int32_t)last;
+    InstallState.bitMask = (uint8_t)(left == 0 ? 0x80 : 1u << (left - 1));
+    return (int)((bits >> left) & ((1u << n) - 1));
 }
 
 int NextInputByte(void) {

@@ -31,21 +31,21 @@ struct LzssToken {
     uint8_t literal;
 };
 
-// Reads one token whole. `bits` has ReadBit() -> 0/1 or -1, and ReadBits(n) -> value or -1.
-// Returns LZSS_TOKEN_BYTES with *token filled, LZSS_TOKEN_END or LZSS_TOKEN_INPUT_FAILED.
+// Reads one token whole. `bits` has ReadBits(n) -> value or -1 (n from 1 to 12). The flag is
+// read with the next 8 bits, which are either the literal or the high bits of the position: a
+// literal takes one read. A stream that runs out inside a token fails the same either way.
 template <typename BitReader>
 inline int ReadLzssToken(BitReader& bits, LzssToken* token) {
-    int flag = bits.ReadBit();
-    if (flag < 0) return LZSS_TOKEN_INPUT_FAILED;
-    if (flag == 1) {
-        int literal = bits.ReadBits(8);
-        if (literal < 0) return LZSS_TOKEN_INPUT_FAILED;
-        token->literal = (uint8_t)literal;
+    int head = bits.ReadBits(1 + 8);
+    if (head < 0) return LZSS_TOKEN_INPUT_FAILED;
+    if (head & 0x100) {
+        token->literal = (uint8_t)head;
         token->length = 1;
         return LZSS_TOKEN_BYTES;
     }
-    int position = bits.ReadBits(LZSS_POSITION_BITS);
-    if (position < 0) return LZSS_TOKEN_INPUT_FAILED;
+    int low = bits.ReadBits(LZSS_POSITION_BITS - 8);
+    if (low < 0) return LZSS_TOKEN_INPUT_FAILED;
+    int position = head << (LZSS_POSITION_BITS - 8) | low;
     if (position == 0) return LZSS_TOKEN_END;
     int count = bits.ReadBits(LZSS_COUNT_BITS);
     if (count < 0) return LZSS_TOKEN_INPUT_FAILED;
