@@ -111,7 +111,12 @@ int ReadBits(int n) {
         int next = at < InstallState.inFill && at < InstallState.bufferSize
                        ? (InstallState.inPos = at + 1, InstallState.inBuffer[at])
                        : NextInputByte();
-        if (next < 0) return -1;
+        if (next < 0) {
+            // As bit by bit: the bits before the failed load are used up, the byte is -1.
+            InstallState.bitByte = -1;
+            InstallState.bitMask = 0x80;
+            return -1;
+        }
         last = (uint32_t)next;
         bits = bits << 8 | last;
     }
