@@ -5,7 +5,7 @@ QV_PACKAGES=(
   cmake make g++ libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64
-  python3-pefile libtomlplusplus-dev
+  python3-pefile libtomlplusplus-dev libcli11-dev mtools
 )
 
 qv_ensure_packages() {
