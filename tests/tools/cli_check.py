@@ -6,6 +6,7 @@ usage: cli_check.py BUILD_DIR TEST_STUB_DIR"""
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -124,6 +125,43 @@ def check_init(setuppack, stub, work):
         FAILURES.append(f"init items: {dirs}")
 
 
+def check_diskettes(setuppack, stub, work):
+    """Diskette sets: images per label that verify with their external items; a missing or
+    cut external item and an overflowing label are errors naming what is wrong."""
+    folder = os.path.join(work, "disks")
+    os.makedirs(folder)
+    for name, size in (("SMALL.TXT", 3000), ("OTHER.TXT", 5000), ("BIG.DAT", 1500000)):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(os.urandom(size) if name == "BIG.DAT" else b"abc " * (size // 4))
+    item = '[[item]]\nsource = "{0}"\ntarget = "{0}"\ndisk = "{1}"\nflags = ["external"{2}]\ndate = 2001-10-11T17:42:12\n'
+    with open(os.path.join(folder, "two.toml"), "w") as f:
+        f.write(item.format("SMALL.TXT", "Disk 1", ', "compressed"') + item.format("OTHER.TXT", "Second Diskette", ""))
+    with open(os.path.join(folder, "big.toml"), "w") as f:
+        f.write(item.format("SMALL.TXT", "Disk 1", "") + item.format("BIG.DAT", "Disk 2", ""))
+    setup = os.path.join(folder, "setup.exe")
+    images = os.path.join(folder, "images")
+    two = os.path.join(folder, "two.toml")
+    expect("build --diskettes", run([setuppack, "build", two, "--stub", stub, "-o", setup, "--diskettes", images]),
+           0, r"disk2\.img: SECOND DISK,")
+    expect("verify --diskettes", run([setuppack, "verify", setup, "--diskettes", images]), 0)
+    external = os.path.join(folder, "external")
+    run([setuppack, "build", two, "--stub", stub, "-o", setup, "--external-dir", external])
+    os.remove(os.path.join(external, "Second Diskette", "OTHER.TXT"))
+    with open(os.path.join(external, "Disk 1", "SMALL.TX_"), "r+b") as f:
+        f.truncate(10)
+    result = run([setuppack, "verify", setup, "--external-dir", external])
+    expect("verify, a missing external item", result, 1, None, r"item 2 \(OTHER\.TXT\).*missing")
+    expect("verify, a cut external item", result, 1, None, r"item 1 \(SMALL\.TXT\).*has 10 bytes")
+    expect("build --diskettes, overflow",
+           run([setuppack, "build", os.path.join(folder, "big.toml"), "--stub", stub, "-o",
+                os.path.join(folder, "big.exe"), "--diskettes", os.path.join(folder, "big")]),
+           1, None, r"diskette 'Disk 2' needs 1500160 bytes; a 1440K diskette holds 1457664 bytes")
+    if os.path.exists(os.path.join(folder, "big.exe")) or os.path.exists(os.path.join(folder, "big", "disk1.img")):
+        FAILURES.append("an overflowing diskette set still wrote files")
+    expect("--diskette-size", run([setuppack, "build", two, "-o", setup, "--diskettes", images,
+                                   "--diskette-size", "1000K"]), 2, None, "1000K")
+
+
 def main():
     build, stubs = sys.argv[1:3]
     setuppack, setupsim = os.path.join(build, "setuppack"), os.path.join(build, "setupsim")
@@ -135,6 +173,8 @@ def main():
             check_json(setuppack, stub, work)
             check_setupsim_input(setupsim, os.path.join(work, "ok.exe"), work)
             check_init(setuppack, stub, work)
+            if shutil.which("mformat"):
+                check_diskettes(setuppack, stub, work)
     for failure in FAILURES:
         print(failure)
     return 1 if FAILURES else 0

@@ -75,11 +75,13 @@ int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostrea
 }
 
 int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
-                      std::ostream& out, std::ostream& err) {
+                      const std::vector<std::string>& extraProblems, std::ostream& out,
+                      std::ostream& err) {
     try {
         std::vector<uint8_t> file = ReadFileBytes(installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), reader);
         std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+        problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
         out << "{\"installer\": " << JsonString(installerPath)
             << ", \"ok\": " << (problems.empty() ? "true" : "false")
             << ", \"items\": " << view.items.size() << ", \"problems\": [";

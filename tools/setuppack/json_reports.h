@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "pack/installer_builder.h"
 #include "pack/installer_reader.h"
@@ -16,5 +17,7 @@ std::string JsonString(const std::string& text);
 int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err);
 
 // Verifies like CommandVerify; prints {installer, ok, items, problems}. Exit code 0 or 1.
+// `extraProblems` (the external items') join the file's own.
 int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
-                      std::ostream& out, std::ostream& err);
+                      const std::vector<std::string>& extraProblems, std::ostream& out,
+                      std::ostream& err);

@@ -3,11 +3,13 @@
 // pack/commands.cpp; this file only turns arguments into their options.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
 #include "pack/commands.h"
 #include "tools/common/cli_support.h"
+#include "tools/setuppack/diskettes.h"
 #include "tools/setuppack/init_manifest.h"
 #include "tools/setuppack/json_reports.h"
 #include "tools/setuppack/stub_path.h"
@@ -25,6 +27,9 @@ struct Arguments {
     bool json = false;
     std::string in, out;  // compress, decompress
     InitOptions init;
+    DisketteOptions diskettes;
+    std::string externalDir;  // list, verify: where external items are
+    std::string diskettesDir;
 };
 
 // A file offset: decimal or 0x hexadecimal, below 4 GB.
@@ -34,6 +39,11 @@ std::string CheckOffset(const std::string& text) {
     if (text.empty() || *end != '\0' || text[0] == '-' || parsed > 0xFFFFFFFFull)
         return "not a file offset below 4 GB: " + text;
     return "";
+}
+
+std::string CheckDisketteSize(const std::string& text) {
+    DisketteSize size;
+    return ParseDisketteSize(text, &size) ? "" : "720K, 1440K or 2880K, not " + text;
 }
 
 void AddOffsetOption(CLI::App* command, Arguments* args) {
@@ -53,7 +63,17 @@ void AddBuild(CLI::App& app, Arguments* args) {
     build->add_option("-o,--output", args->build.outputPath, "The installer to write")->required();
     build->add_option("--external-dir", args->build.externalDir,
                       "Where external items are written, one folder per disk label");
-    build->add_flag("--json", args->json, "Print a JSON summary");
+    CLI::Option* json = build->add_flag("--json", args->json, "Print a JSON summary");
+    CLI::Option* diskettes =
+        build
+            ->add_option("--diskettes", args->diskettes.dir,
+                         "Also write one FAT12 image per disk label here (disk1.img holds the "
+                         "installer), with mtools")
+            ->excludes(json);
+    build->add_option("--diskette-size", args->diskettes.sizeText, "720K, 1440K or 2880K")
+        ->capture_default_str()
+        ->check(CLI::Validator(CheckDisketteSize, "SIZE", "diskette size"))
+        ->needs(diskettes);
 }
 
 CLI::App* AddInspect(CLI::App& app, const std::string& name, const std::string& what,
@@ -61,6 +81,15 @@ CLI::App* AddInspect(CLI::App& app, const std::string& name, const std::string& 
     CLI::App* command = app.add_subcommand(name, what);
     command->add_option("INSTALLER", args->inspect.installerPath, "The installer file")->required();
     AddOffsetOption(command, args);
+    if (name == "list" || name == "verify") {
+        CLI::Option* dir = command->add_option(
+            "--external-dir", args->externalDir,
+            "Also check the external items in this folder (as build --external-dir writes it)");
+        command
+            ->add_option("--diskettes", args->diskettesDir,
+                         "Also check the external items on the diskette images in this folder")
+            ->excludes(dir);
+    }
     return command;
 }
 
@@ -102,8 +131,44 @@ int RunBuild(Arguments& args) {
         std::cerr << "setuppack: " << error.what() << "\n";
         return cli::kProblems;
     }
+    if (!args.diskettes.dir.empty())
+        return CommandBuildDiskettes(args.build, args.diskettes, std::cout, std::cerr);
     return args.json ? CommandBuildJson(args.build, std::cout, std::cerr)
                      : CommandBuild(args.build, std::cout, std::cerr);
+}
+
+// list and verify with --external-dir or --diskettes: the external items' problems, each on
+// stderr; exit code 1 when there are any.
+int CheckExternals(const Arguments& args, std::vector<std::string>* problems) {
+    if (args.externalDir.empty() && args.diskettesDir.empty()) return 0;
+    try {
+        *problems = ExternalItemProblems(args.inspect.installerPath, args.inspect.reader,
+                                         args.externalDir, args.diskettesDir);
+    } catch (const std::exception& error) {
+        std::cerr << ErrorLine("setuppack", error.what());
+        return 1;
+    }
+    return problems->empty() ? 0 : 1;
+}
+
+void ReportExternals(const Arguments& args, const std::vector<std::string>& problems) {
+    for (const std::string& problem : problems)
+        std::cerr << args.inspect.installerPath << ": " << problem << "\n";
+}
+
+int RunInspect(const std::string& command, const Arguments& args) {
+    std::vector<std::string> external;
+    int externalCode = CheckExternals(args, &external);
+    int code = 0;
+    if (command == "verify" && args.json) {
+        code = CommandVerifyJson(args.inspect.installerPath, args.inspect.reader, external,
+                                 std::cout, std::cerr);
+    } else {
+        code = command == "list" ? CommandList(args.inspect, std::cout, std::cerr)
+                                 : CommandVerify(args.inspect, std::cout, std::cerr);
+        ReportExternals(args, external);
+    }
+    return std::max(code, externalCode);
 }
 
 int Run(const std::string& command, Arguments& args) {
@@ -113,11 +178,7 @@ int Run(const std::string& command, Arguments& args) {
     }
     if (command == "init") return CommandInit(args.init, std::cout, std::cerr);
     if (command == "build") return RunBuild(args);
-    if (command == "list") return CommandList(args.inspect, std::cout, std::cerr);
-    if (command == "verify")
-        return args.json ? CommandVerifyJson(args.inspect.installerPath, args.inspect.reader,
-                                             std::cout, std::cerr)
-                         : CommandVerify(args.inspect, std::cout, std::cerr);
+    if (command == "list" || command == "verify") return RunInspect(command, args);
     if (command == "extract") return CommandExtract(args.inspect, std::cout, std::cerr);
     if (command == "compress") return CommandCompress(args.in, args.out, std::cout, std::cerr);
     return CommandDecompress(args.in, args.out, std::cout, std::cerr);
