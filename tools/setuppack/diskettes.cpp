@@ -114,8 +114,25 @@ void WriteDiskettes(const std::vector<Diskette>& set, const DisketteOptions& opt
     }
 }
 
+// An embedded item read after the installer asked for another diskette comes from the
+// installer's own file, on the first diskette, which is then out of the drive.
+void WarnEmbeddedAfterSwap(const InstallerView& view, std::ostream& err) {
+    std::string first = view.items.empty() ? "" : view.items[0].entry.diskLabel;
+    std::string current = first;
+    for (size_t i = 0; i < view.items.size(); i++) {
+        const CopyTableEntry& e = view.items[i].entry;
+        if (e.diskLabel[0] && (e.flags & (CF_EMBEDDED | CF_EXTERNAL_SOURCE))) current = e.diskLabel;
+        if ((e.flags & CF_EMBEDDED) && e.storedSize && current != first)
+            err << "setuppack: warning: " << ItemLabel(view, i)
+                << " is embedded but comes after the change to diskette '" << current
+                << "': the installer reads it from its own file on the first diskette, no "
+                   "longer in the drive; move it before the first change\n";
+    }
+}
+
 int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
-                   const DisketteSize& size, const std::string& staging, std::ostream& out) {
+                   const DisketteSize& size, const std::string& staging, std::ostream& out,
+                   std::ostream& err) {
     BuildOptions staged = build;
     staged.outputPath = staging + "/" + fs::path(build.outputPath).filename().string();
     if (staged.externalDir.empty()) staged.externalDir = staging + "/external";
@@ -126,6 +143,7 @@ int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
         PlanDiskettes(view, staged.outputPath, fs::path(build.outputPath).filename().string(),
                       staged.externalDir);
     CheckDiskettesFit(set, size);
+    WarnEmbeddedAfterSwap(view, err);
     WriteDiskettes(set, options, size, out);
     WriteFileBytes(build.outputPath, file);
     out << build.outputPath << ": " << view.items.size() << " items on " << set.size()
@@ -143,7 +161,7 @@ int CommandBuildDiskettes(const BuildOptions& build, const DisketteOptions& opti
         if (!ParseDisketteSize(options.sizeText, &size))
             throw PackError("--diskette-size takes 720K, 1440K or 2880K, not " + options.sizeText);
         MakeDirectories(staging);
-        int code = BuildDiskettes(build, options, size, staging, out);
+        int code = BuildDiskettes(build, options, size, staging, out, err);
         fs::remove_all(staging);
         return code;
     } catch (const std::exception& error) {
