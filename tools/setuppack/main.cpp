@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "pack/commands.h"
@@ -163,10 +164,15 @@ int RunInspect(const std::string& command, const Arguments& args) {
     if (command == "verify" && args.json) {
         code = CommandVerifyJson(args.inspect.installerPath, args.inspect.reader, external,
                                  std::cout, std::cerr);
-    } else {
-        code = command == "list" ? CommandList(args.inspect, std::cout, std::cerr)
-                                 : CommandVerify(args.inspect, std::cout, std::cerr);
+    } else if (command == "list") {
+        code = CommandList(args.inspect, std::cout, std::cerr);
         ReportExternals(args, external);
+    } else {
+        // verify's "ok" line stands only when the external items are sound too.
+        std::ostringstream verdict;
+        code = CommandVerify(args.inspect, verdict, std::cerr);
+        ReportExternals(args, external);
+        if (external.empty()) std::cout << verdict.str();
     }
     return std::max(code, externalCode);
 }
