@@ -10,6 +10,8 @@ set(QV_STUB_WIN32 ${PROJECT_SOURCE_DIR}/build/win32/setup-stub.exe
     CACHE FILEPATH "The PE32 stub to install (built by the win32 preset)")
 set(QV_STUB_WIN64 ${PROJECT_SOURCE_DIR}/build/win64/setup-stub.exe
     CACHE FILEPATH "The x86_64 stub to install (built by the win64 preset)")
+# Installing needs only the two tools, not the tests: scripts/package builds just those targets.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(QV_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvane-setup)
 
 install(TARGETS setuppack setupsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
