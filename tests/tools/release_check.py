@@ -67,10 +67,12 @@ def build_copy(setuppack, source, stub, folder, mtime, env):
     copy_demo_files(source, os.path.join(folder, "files"), mtime)
     run([setuppack, "init", os.path.join(folder, "files"), "-o", os.path.join(folder, "manifest.toml")])
     installer = os.path.join(folder, "setup.exe")
-    run([setuppack, "build", os.path.join(folder, "manifest.toml"), "--stub", stub, "-o", installer],
-        env=env)
-    with open(installer, "rb") as f:
-        return f.read()
+    args = [setuppack, "build", os.path.join(folder, "manifest.toml"), "--stub", stub, "-o", installer]
+    if shutil.which("mformat"):  # and the diskette image, whose label and files carry dates
+        args += ["--diskettes", os.path.join(folder, "disks")]
+    run(args, env=env)
+    outputs = [installer] + ([os.path.join(folder, "disks", "disk1.img")] if shutil.which("mformat") else [])
+    return [open(path, "rb").read() for path in outputs]
 
 
 def check_stub_is_reproducible(stub, source):
@@ -93,13 +95,13 @@ def check_reproducible(source, build, stub):
         first = build_copy(setuppack, source, stub, a, 1.2e9, epoch)
         second = build_copy(setuppack, source, stub, b, 1.3e9, epoch)
         if first != second:
-            sys.exit("FAILED: two copies built with SOURCE_DATE_EPOCH differ")
+            sys.exit("FAILED: two copies built with SOURCE_DATE_EPOCH differ (installer or diskette)")
         unclamped = dict(os.environ)
         unclamped.pop("SOURCE_DATE_EPOCH", None)
         run([setuppack, "build", os.path.join(b, "manifest.toml"), "--stub", stub, "-o",
              os.path.join(b, "late.exe")], env=unclamped)
         with open(os.path.join(b, "late.exe"), "rb") as f:
-            if f.read() == first:
+            if f.read() == first[0]:
                 sys.exit("FAILED: file dates do not reach the installer; the check proves nothing")
     for arch in ("win32", "win64"):
         real = os.path.join(source, "build", arch, "setup-stub.exe")

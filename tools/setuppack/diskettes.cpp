@@ -1,10 +1,13 @@
 // Diskette sets: layout, the fit check, writing the images and finding external items again.
 #include "tools/setuppack/diskettes.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 #include "pack/commands.h"
 #include "pack/file_io.h"
@@ -103,11 +106,11 @@ void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSiz
 namespace {
 
 void WriteDiskettes(const std::vector<Diskette>& set, const DisketteOptions& options,
-                    const DisketteSize& size, std::ostream& out) {
+                    const DisketteSize& size, long long stamp, std::ostream& out) {
     for (size_t i = 0; i < set.size(); i++) {
         std::string image = options.dir + "/disk" + std::to_string(i + 1) + ".img";
         std::string volume = VolumeLabelOf(set[i].label);
-        FormatDisketteImage(image, size.kilobytes, volume);
+        FormatDisketteImage(image, size.kilobytes, volume, stamp);
         for (const DisketteFile& f : set[i].files) CopyIntoImage(image, f.hostPath, f.name);
         out << image << ": " << volume << ", " << set[i].files.size() << " files, "
             << BytesOnDiskette(set[i], size.clusterBytes) << " of " << size.capacity << " bytes\n";
@@ -130,6 +133,35 @@ void WarnEmbeddedAfterSwap(const InstallerView& view, std::ostream& err) {
     }
 }
 
+// The files go onto the diskettes with their items' dates, and the installer with the latest
+// of them, so that the same inputs give the same images whenever they are built.
+DosDateTime DateStagedFiles(const InstallerView& view, const std::string& installer,
+                            const std::string& externalDir) {
+    DosDateTime latest{1980, 1, 1, 0, 0, 0};
+    for (const InstallerItem& item : view.items) {
+        const CopyTableEntry& e = item.entry;
+        DosDateTime when = DecodeDosDateTime(e.fileDate, e.fileTime);
+        if (std::tie(when.year, when.month, when.day, when.hour, when.minute, when.second) >
+            std::tie(latest.year, latest.month, latest.day, latest.hour, latest.minute,
+                     latest.second))
+            latest = when;
+        if (IsExternalFile(e)) SetFileTimeUtc(ExternalPath(externalDir, e), when);
+    }
+    SetFileTimeUtc(installer, latest);
+    return latest;
+}
+
+long long SecondsSince1970(const DosDateTime& t) {
+    struct tm utc {};
+    utc.tm_year = t.year - 1900, utc.tm_mon = t.month - 1, utc.tm_mday = t.day;
+    utc.tm_hour = t.hour, utc.tm_min = t.minute, utc.tm_sec = t.second;
+#ifdef _WIN32
+    return (long long)_mkgmtime(&utc);
+#else
+    return (long long)timegm(&utc);
+#endif
+}
+
 int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
                    const DisketteSize& size, const std::string& staging, std::ostream& out,
                    std::ostream& err) {
@@ -144,7 +176,8 @@ int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
                       staged.externalDir);
     CheckDiskettesFit(set, size);
     WarnEmbeddedAfterSwap(view, err);
-    WriteDiskettes(set, options, size, out);
+    DosDateTime latest = DateStagedFiles(view, staged.outputPath, staged.externalDir);
+    WriteDiskettes(set, options, size, SecondsSince1970(latest), out);
     WriteFileBytes(build.outputPath, file);
     out << build.outputPath << ": " << view.items.size() << " items on " << set.size()
         << " diskettes in " << options.dir << "\n";

@@ -24,7 +24,7 @@ Ran RunProgram(const std::vector<std::string>&) {
 }
 #else
 // Runs `args` with stdout and stderr captured together.
-Ran RunProgram(const std::vector<std::string>& args) {
+Ran RunProgram(const std::vector<std::string>& args, long long stamp = -1) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return Ran{};
     pid_t child = fork();
@@ -38,6 +38,8 @@ Ran RunProgram(const std::vector<std::string>& args) {
         argv.push_back(nullptr);
         setenv("MTOOLS_SKIP_CHECK", "1", 1);  // images have no matching drive geometry entry
         setenv("MTOOLS_LOWER_CASE", "0", 1);
+        // mformat dates the volume label with SOURCE_DATE_EPOCH when it is set.
+        if (stamp >= 0) setenv("SOURCE_DATE_EPOCH", std::to_string(stamp).c_str(), 0);
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -54,8 +56,9 @@ Ran RunProgram(const std::vector<std::string>& args) {
 }
 #endif
 
-std::string Run(const std::vector<std::string>& args, const std::string& image) {
-    Ran ran = RunProgram(args);
+std::string Run(const std::vector<std::string>& args, const std::string& image,
+                long long stamp = -1) {
+    Ran ran = RunProgram(args, stamp);
     if (ran.status == 127 || ran.status == -1)
         throw PackError("cannot run " + args[0] + " for " + image +
                         ": diskette images need mtools (apt-get install mtools)");
@@ -73,11 +76,12 @@ std::string Serial(const std::string& label) {
 
 }  // namespace
 
-void FormatDisketteImage(const std::string& image, int kilobytes, const std::string& volumeLabel) {
+void FormatDisketteImage(const std::string& image, int kilobytes, const std::string& volumeLabel,
+                         long long stamp) {
     remove(image.c_str());
     Run({"mformat", "-C", "-i", image, "-f", std::to_string(kilobytes), "-N", Serial(volumeLabel),
          "-v", volumeLabel, "::"},
-        image);
+        image, stamp);
 }
 
 void CopyIntoImage(const std::string& image, const std::string& hostPath, const std::string& name) {

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-// Formats `image` as a FAT12 diskette of `kilobytes` (720, 1440, 2880) with `volumeLabel`
-// and a serial number derived from the label, so that the same inputs give the same image.
-void FormatDisketteImage(const std::string& image, int kilobytes, const std::string& volumeLabel);
+// Formats `image` as a FAT12 diskette of `kilobytes` (720, 1440, 2880) with `volumeLabel`,
+// a serial number derived from the label and the label's time `stamp` (seconds since 1970,
+// UTC; SOURCE_DATE_EPOCH wins when set), so that the same inputs give the same image.
+void FormatDisketteImage(const std::string& image, int kilobytes, const std::string& volumeLabel,
+                         long long stamp);
 // Copies `hostPath` into the image's root as `name`, keeping its modification time.
 void CopyIntoImage(const std::string& image, const std::string& hostPath, const std::string& name);
 // The image's volume label, trailing blanks removed ("" when it has none).
