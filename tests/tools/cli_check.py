@@ -14,8 +14,8 @@ import tempfile
 FAILURES = []
 
 
-def run(args, cwd=None):
-    return subprocess.run(args, capture_output=True, text=True, cwd=cwd)
+def run(args, cwd=None, env=None):
+    return subprocess.run(args, capture_output=True, text=True, cwd=cwd, env=env)
 
 
 def expect(case, result, code, stdout=None, stderr=None):
@@ -96,6 +96,11 @@ def check_json(setuppack, stub, work):
             FAILURES.append(f"build --json: {report}")
         if name == "verify" and not (report["ok"] and report["problems"] == []):
             FAILURES.append(f"verify --json: {report}")
+    with open(manifest, "a") as f:
+        f.write('\n[[item]]\nsource = "A.TXT"\ntarget = "B.TXT"\nflags = ["embedded"]\ndate = "from-file"\n')
+    expect("SOURCE_DATE_EPOCH not a number",
+           run(reports["build"], env=dict(os.environ, SOURCE_DATE_EPOCH="yesterday")), 1, None,
+           "SOURCE_DATE_EPOCH must be seconds")
 
 
 def check_init(setuppack, stub, work):
