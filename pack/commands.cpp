@@ -2,6 +2,8 @@
 // and exit code 1.
 #include "pack/commands.h"
 
+#include <ctype.h>
+
 #include <functional>
 
 #include "pack/file_io.h"
@@ -12,11 +14,30 @@
 
 namespace {
 
+bool NamesFileLine(const std::string& message) {
+    size_t colon = message.find(':');
+    while (colon != std::string::npos) {
+        size_t digits = colon + 1;
+        while (digits < message.size() && isdigit((unsigned char)message[digits])) digits++;
+        if (digits > colon + 1 && digits < message.size() && message[digits] == ':') return true;
+        colon = message.find(':', colon + 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ErrorLine(const std::string& tool, const std::string& message) {
+    return (NamesFileLine(message) ? "" : tool + ": ") + message + "\n";
+}
+
+namespace {
+
 int Guarded(std::ostream& err, const std::function<int()>& command) {
     try {
         return command();
     } catch (const PackError& error) {
-        err << "setuppack: " << error.what() << "\n";
+        err << ErrorLine("setuppack", error.what());
     } catch (const std::bad_alloc&) {
         err << "setuppack: out of memory\n";
     } catch (const std::exception& error) {

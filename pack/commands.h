@@ -16,6 +16,10 @@ struct InspectOptions {
     bool force = false;     // extract only: write what decodes despite problems
 };
 
+// One error line for stderr: "NAME:LINE: message" as it is, so that editors can jump to the
+// line; any other message after "TOOL: ".
+std::string ErrorLine(const std::string& tool, const std::string& message);
+
 int CommandBuild(const BuildOptions& options, std::ostream& out, std::ostream& err);
 int CommandList(const InspectOptions& options, std::ostream& out, std::ostream& err);
 int CommandVerify(const InspectOptions& options, std::ostream& out, std::ostream& err);

@@ -22,6 +22,7 @@
 #include "pack/lzss_encoder.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
+#include "pack/source_date.h"
 
 namespace {
 
@@ -239,7 +240,7 @@ void ItemParser::ParseDate() {
             item_.entry.fileDate = 0x21;  // 1980-01-01 00:00:00 for a program-only entry
             return;
         }
-        DosDateTime when = sourceTime_;
+        DosDateTime when = ClampToSourceDateEpoch(sourceTime_);
         when.second &= ~1;
         SetDate(when, node ? *node : table_, "the source file's date");
         return;

@@ -1,124 +1,212 @@
-// setuppack's command line: parses the arguments into the options of one command and runs
-// it. The commands themselves live in pack/commands.cpp.
+// setuppack's command line (CLI11): one sub-command per job, each with its own --help, and
+// the exit codes of tools/common/cli_support.h. The commands themselves live in
+// pack/commands.cpp; this file only turns arguments into their options.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <iostream>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "pack/commands.h"
+#include "tools/common/cli_support.h"
+#include "tools/setuppack/diskettes.h"
+#include "tools/setuppack/init_manifest.h"
+#include "tools/setuppack/json_reports.h"
+#include "tools/setuppack/stub_path.h"
+
+#ifndef QV_VERSION
+#define QV_VERSION "unknown"
+#endif
 
 namespace {
 
-const char USAGE[] =
-    "usage: setuppack build MANIFEST --stub STUB.exe -o OUT.exe [--external-dir DIR]\n"
-    "       setuppack list INSTALLER [--json] [--package-offset N]\n"
-    "       setuppack verify INSTALLER [--package-offset N]\n"
-    "       setuppack extract INSTALLER DIR [--package-offset N] [--force]\n"
-    "       setuppack compress IN OUT\n"
-    "       setuppack decompress IN OUT\n";
+struct Arguments {
+    BuildOptions build;
+    InspectOptions inspect;
+    std::string offsetText;
+    bool json = false;
+    std::string in, out;  // compress, decompress
+    InitOptions init;
+    DisketteOptions diskettes;
+    std::string externalDir;  // list, verify: where external items are
+    std::string diskettesDir;
+};
 
-int Usage(const std::string& problem) {
-    std::cerr << "setuppack: " << problem << "\n" << USAGE;
-    return 2;
-}
-
-// Splits arguments into positional ones and the values of known options; false on an
-// unknown option or a missing value.
-bool SplitArguments(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-                    const std::vector<std::string>& flags, std::vector<std::string>* positional,
-                    std::vector<std::pair<std::string, std::string>>* options,
-                    std::string* problem) {
-    for (size_t i = 0; i < args.size(); i++) {
-        const std::string& a = args[i];
-        bool isValued = false, isFlag = false;
-        for (const std::string& v : valued) isValued |= a == v;
-        for (const std::string& f : flags) isFlag |= a == f;
-        if (isFlag) {
-            options->push_back({a, ""});
-        } else if (isValued) {
-            if (i + 1 >= args.size()) return *problem = a + " needs a value", false;
-            options->push_back({a, args[++i]});
-        } else if (a.size() > 1 && a[0] == '-') {
-            return *problem = "unknown option " + a, false;
-        } else {
-            positional->push_back(a);
-        }
-    }
-    return true;
-}
-
-bool ParseOffset(const std::string& text, uint32_t* value) {
+// A file offset: decimal or 0x hexadecimal, below 4 GB.
+std::string CheckOffset(const std::string& text) {
     char* end = nullptr;
     unsigned long long parsed = strtoull(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || text[0] == '-' || parsed > 0xFFFFFFFFull) return false;
-    *value = (uint32_t)parsed;
-    return true;
+    if (text.empty() || *end != '\0' || text[0] == '-' || parsed > 0xFFFFFFFFull)
+        return "not a file offset below 4 GB: " + text;
+    return "";
 }
 
-int RunBuild(const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    std::vector<std::pair<std::string, std::string>> options;
-    std::string problem;
-    if (!SplitArguments(args, {"--stub", "-o", "--external-dir"}, {}, &positional, &options,
-                        &problem))
-        return Usage(problem);
-    BuildOptions build;
-    for (auto& [name, value] : options) {
-        (name == "--stub" ? build.stubPath
-         : name == "-o"   ? build.outputPath
-                          : build.externalDir) = value;
-    }
-    if (positional.size() != 1) return Usage("build takes one MANIFEST");
-    if (build.stubPath.empty() || build.outputPath.empty())
-        return Usage("build needs --stub and -o");
-    build.manifestPath = positional[0];
-    return CommandBuild(build, std::cout, std::cerr);
+std::string CheckDisketteSize(const std::string& text) {
+    DisketteSize size;
+    return ParseDisketteSize(text, &size) ? "" : "720K, 1440K or 2880K, not " + text;
 }
 
-int RunInspect(const std::string& command, const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    std::vector<std::pair<std::string, std::string>> options;
-    std::string problem;
-    std::vector<std::string> flags;
-    if (command == "list") flags.push_back("--json");
-    if (command == "extract") flags.push_back("--force");
-    if (!SplitArguments(args, {"--package-offset"}, flags, &positional, &options, &problem))
-        return Usage(problem);
-    InspectOptions inspect;
-    for (auto& [name, value] : options) {
-        if (name == "--json") inspect.json = true;
-        if (name == "--force") inspect.force = true;
-        if (name == "--package-offset") {
-            if (!ParseOffset(value, &inspect.reader.packageOffset))
-                return Usage("bad --package-offset " + value);
-            inspect.reader.haveOffset = true;
-        }
+void AddOffsetOption(CLI::App* command, Arguments* args) {
+    command
+        ->add_option("--package-offset", args->offsetText,
+                     "Where the package block starts, for a plain package file or to override "
+                     "the offset in the image (decimal or 0x...)")
+        ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
+}
+
+void AddBuild(CLI::App& app, Arguments* args) {
+    CLI::App* build = app.add_subcommand("build", "Build an installer from a manifest");
+    build->add_option("MANIFEST", args->build.manifestPath, "The TOML manifest")->required();
+    build->add_option("--stub", args->build.stubPath,
+                      "Stub to build on: a path, or win32 (the default, PE32) or win64, looked "
+                      "up beside setuppack");
+    build->add_option("-o,--output", args->build.outputPath, "The installer to write")->required();
+    build->add_option("--external-dir", args->build.externalDir,
+                      "Where external items are written, one folder per disk label");
+    CLI::Option* json = build->add_flag("--json", args->json, "Print a JSON summary");
+    CLI::Option* diskettes =
+        build
+            ->add_option("--diskettes", args->diskettes.dir,
+                         "Also write one FAT12 image per disk label here (disk1.img holds the "
+                         "installer), with mtools")
+            ->excludes(json);
+    build->add_option("--diskette-size", args->diskettes.sizeText, "720K, 1440K or 2880K")
+        ->capture_default_str()
+        ->check(CLI::Validator(CheckDisketteSize, "SIZE", "diskette size"))
+        ->needs(diskettes);
+}
+
+CLI::App* AddInspect(CLI::App& app, const std::string& name, const std::string& what,
+                     Arguments* args) {
+    CLI::App* command = app.add_subcommand(name, what);
+    command->add_option("INSTALLER", args->inspect.installerPath, "The installer file")->required();
+    AddOffsetOption(command, args);
+    if (name == "list" || name == "verify") {
+        CLI::Option* dir = command->add_option(
+            "--external-dir", args->externalDir,
+            "Also check the external items in this folder (as build --external-dir writes it)");
+        command
+            ->add_option("--diskettes", args->diskettesDir,
+                         "Also check the external items on the diskette images in this folder")
+            ->excludes(dir);
     }
-    size_t wanted = command == "extract" ? 2 : 1;
-    if (positional.size() != wanted)
-        return Usage(command + (wanted == 2 ? " takes INSTALLER DIR" : " takes one INSTALLER"));
-    inspect.installerPath = positional[0];
-    if (command == "extract") inspect.outputDir = positional[1];
-    if (command == "list") return CommandList(inspect, std::cout, std::cerr);
-    if (command == "verify") return CommandVerify(inspect, std::cout, std::cerr);
-    return CommandExtract(inspect, std::cout, std::cerr);
+    return command;
+}
+
+void AddCoding(CLI::App& app, const std::string& name, const std::string& what, Arguments* args) {
+    CLI::App* command = app.add_subcommand(name, what);
+    command->add_option("IN", args->in, "File to read")->required();
+    command->add_option("OUT", args->out, "File to write")->required();
+}
+
+void AddInit(CLI::App& app, Arguments* args) {
+    CLI::App* init = app.add_subcommand(
+        "init", "Write a first manifest for a folder: one embedded, compressed item per file");
+    init->add_option("FOLDER", args->init.folder, "The product's files")
+        ->required()
+        ->check(CLI::ExistingDirectory);
+    init->add_option("-o,--output", args->init.outputPath, "The manifest to write")
+        ->capture_default_str();
+    init->add_flag("--force", args->init.force, "Replace an existing manifest");
+}
+
+void AddCommands(CLI::App& app, Arguments* args) {
+    AddInit(app, args);
+    AddBuild(app, args);
+    AddInspect(app, "list", "List an installer's items and facts", args)
+        ->add_flag("--json", args->inspect.json, "Print the listing as JSON");
+    AddInspect(app, "verify", "Check every fact of an installer the installer relies on", args)
+        ->add_flag("--json", args->json, "Print the result as JSON");
+    CLI::App* extract =
+        AddInspect(app, "extract",
+                   "Write an installer's embedded items into a folder (nothing when any "
+                   "check fails)",
+                   args);
+    extract->add_option("DIR", args->inspect.outputDir, "Folder to write into")->required();
+    extract->add_flag("--force", args->inspect.force,
+                      "Write what decodes despite problems, naming each damaged item (exit 1)");
+    AddCoding(app, "compress", "LZSS-encode a file as a compressed item would be", args);
+    AddCoding(app, "decompress", "Decode an LZSS stream", args);
+}
+
+int RunBuild(Arguments& args) {
+    try {
+        args.build.stubPath = ResolveStub(args.build.stubPath);
+    } catch (const std::exception& error) {
+        std::cerr << "setuppack: " << error.what() << "\n";
+        return cli::kProblems;
+    }
+    if (!args.diskettes.dir.empty())
+        return CommandBuildDiskettes(args.build, args.diskettes, std::cout, std::cerr);
+    return args.json ? CommandBuildJson(args.build, std::cout, std::cerr)
+                     : CommandBuild(args.build, std::cout, std::cerr);
+}
+
+// list and verify with --external-dir or --diskettes: the external items' problems, each on
+// stderr; exit code 1 when there are any.
+int CheckExternals(const Arguments& args, std::vector<std::string>* problems) {
+    if (args.externalDir.empty() && args.diskettesDir.empty()) return 0;
+    try {
+        *problems = ExternalItemProblems(args.inspect.installerPath, args.inspect.reader,
+                                         args.externalDir, args.diskettesDir);
+    } catch (const std::exception& error) {
+        std::cerr << ErrorLine("setuppack", error.what());
+        return 1;
+    }
+    return problems->empty() ? 0 : 1;
+}
+
+void ReportExternals(const Arguments& args, const std::vector<std::string>& problems) {
+    for (const std::string& problem : problems)
+        std::cerr << args.inspect.installerPath << ": " << problem << "\n";
+}
+
+int RunInspect(const std::string& command, const Arguments& args) {
+    std::vector<std::string> external;
+    int externalCode = CheckExternals(args, &external);
+    int code = 0;
+    if (command == "verify" && args.json) {
+        code = CommandVerifyJson(args.inspect.installerPath, args.inspect.reader, external,
+                                 std::cout, std::cerr);
+    } else if (command == "list") {
+        code = CommandList(args.inspect, std::cout, std::cerr);
+        ReportExternals(args, external);
+    } else {
+        // verify's "ok" line stands only when the external items are sound too.
+        std::ostringstream verdict;
+        code = CommandVerify(args.inspect, verdict, std::cerr);
+        ReportExternals(args, external);
+        if (external.empty()) std::cout << verdict.str();
+    }
+    return std::max(code, externalCode);
+}
+
+int Run(const std::string& command, Arguments& args) {
+    if (!args.offsetText.empty()) {
+        args.inspect.reader.packageOffset = (uint32_t)strtoull(args.offsetText.c_str(), nullptr, 0);
+        args.inspect.reader.haveOffset = true;
+    }
+    if (command == "init") return CommandInit(args.init, std::cout, std::cerr);
+    if (command == "build") return RunBuild(args);
+    if (command == "list" || command == "verify") return RunInspect(command, args);
+    if (command == "extract") return CommandExtract(args.inspect, std::cout, std::cerr);
+    if (command == "compress") return CommandCompress(args.in, args.out, std::cout, std::cerr);
+    return CommandDecompress(args.in, args.out, std::cout, std::cerr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage("no command");
-    std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "build") return RunBuild(args);
-    if (command == "list" || command == "verify" || command == "extract")
-        return RunInspect(command, args);
-    if (command == "compress" || command == "decompress") {
-        if (args.size() != 2) return Usage(command + " takes IN OUT");
-        return command == "compress" ? CommandCompress(args[0], args[1], std::cout, std::cerr)
-                                     : CommandDecompress(args[0], args[1], std::cout, std::cerr);
-    }
-    if (command == "--help" || command == "-h" || command == "help") return std::cout << USAGE, 0;
-    return Usage("unknown command " + command);
+    CLI::App app(
+        "Builds installer files from a manifest and a stub, and lists, verifies and "
+        "extracts them.",
+        "setuppack");
+    cli::AddCommonFlags(app, QV_VERSION);
+    app.require_subcommand(1);
+    Arguments args;
+    AddCommands(app, &args);
+    int parsed = cli::Parse(app, argc, argv);
+    if (parsed >= 0) return parsed;
+    return Run(app.get_subcommands().front()->get_name(), args);
 }

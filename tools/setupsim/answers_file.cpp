@@ -14,6 +14,9 @@
 //   [[messagebox]] answer = "ok" | "cancel" | number, text_contains = "diskette",
 //              caption_contains = "Aborting"; a box takes the next answer only when it
 //              contains both texts given
+//   [[diskette]] asked_for = "Disk 2", insert = "Disk 1" (or "" for none): the first time the
+//              installer asks for that diskette, the user inserts the wrong one (or leaves
+//              the drive empty) and the right one at the next prompt
 #include "tools/setupsim/answers_file.h"
 
 #include "tools/setupsim/toml_input.h"
@@ -97,7 +100,7 @@ AnswersFile DefaultAnswers() {
 AnswersFile ReadAnswersFile(const std::string& path) {
     toml::table root = ParseTomlFile(path);
     RejectUnknownKeys(path, root, "the answers file",
-                      {"directory", "press_ok", "action", "messagebox"});
+                      {"directory", "press_ok", "action", "messagebox", "diskette"});
     AnswersFile answers;
     if (auto directory = OptionalString(path, root, "directory")) {
         answers.typeDirectory = true;
@@ -108,6 +111,11 @@ AnswersFile ReadAnswersFile(const std::string& path) {
     });
     ForEachTable(path, root, "messagebox", [&](const toml::table& table) {
         answers.messageBoxes.push_back(ReadMessageBox(path, table));
+    });
+    ForEachTable(path, root, "diskette", [&](const toml::table& table) {
+        RejectUnknownKeys(path, table, "[[diskette]]", {"asked_for", "insert"});
+        answers.wrongDiskettes.push_back(
+            {RequireString(path, table, "asked_for"), RequireString(path, table, "insert")});
     });
     bool scriptsDirectoryDialog = false;
     for (const sim::UserAction& action : answers.actions)

@@ -21,6 +21,11 @@ struct AnswersFile {
         std::string captionContains;
     };
     std::vector<Answer> messageBoxes;
+    struct WrongDiskette {
+        std::string askedFor;  // the first time this label is asked for,
+        std::string insert;    // the user puts in this diskette instead ("" for none)
+    };
+    std::vector<WrongDiskette> wrongDiskettes;
 };
 
 // Without a file: accept the default directory, OK to every message box.

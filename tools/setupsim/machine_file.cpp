@@ -22,6 +22,8 @@
 //             written (last-write time in UTC: 2001-10-11T17:42:12Z)
 //   [[folder]] path: an empty folder; or from (a host folder) and to: its files copied there
 //   [[launch]] program, result
+//   [[diskette]] label, and host_dir (a host folder) or image (a FAT diskette image): the
+//             diskettes of the installer's drive; the first is in it at start
 #include "tools/setupsim/machine_file.h"
 
 #include <errno.h>
@@ -135,7 +137,7 @@ void ReadTopLevel(const std::string& file, const toml::table& root, MachineFile&
     RejectUnknownKeys(file, root, "the machine file",
                       {"start_dir", "installer", "windows_dir", "system_dir", "utc_offset_minutes",
                        "program_runs_ms", "screen", "running_windows", "drive", "registry",
-                       "winini", "file", "folder", "launch"});
+                       "winini", "file", "folder", "launch", "diskette"});
     sim::MachineConfig& config = machine.config;
     config.currentDir = OptionalString(file, root, "start_dir").value_or(config.currentDir);
     config.modulePath = OptionalString(file, root, "installer").value_or(config.modulePath);
@@ -230,6 +232,18 @@ void ReadFolder(const std::string& file, const toml::table& t, MachineFile& mach
     machine.folders.push_back({RequireString(file, t, "from"), RequireString(file, t, "to")});
 }
 
+void ReadDiskette(const std::string& file, const toml::table& t, MachineFile& machine) {
+    RejectUnknownKeys(file, t, "[[diskette]]", {"label", "host_dir", "image"});
+    MachineFile::Diskette diskette;
+    diskette.label = RequireString(file, t, "label");
+    diskette.hostDir = OptionalString(file, t, "host_dir").value_or("");
+    diskette.image = OptionalString(file, t, "image").value_or("");
+    if (diskette.hostDir.empty() == diskette.image.empty())
+        FailAt(file, t, "a diskette has host_dir or image, one of them");
+    diskette.line = (int)t.source().begin.line;
+    machine.diskettes.push_back(diskette);
+}
+
 void ReadTables(const std::string& file, const toml::table& root, MachineFile& machine) {
     ForEachTable(file, root, "registry",
                  [&](const toml::table& t) { ReadRegistry(file, t, machine); });
@@ -241,6 +255,8 @@ void ReadTables(const std::string& file, const toml::table& root, MachineFile& m
     ForEachTable(file, root, "file",
                  [&](const toml::table& t) { ReadPresentFile(file, t, machine); });
     ForEachTable(file, root, "folder", [&](const toml::table& t) { ReadFolder(file, t, machine); });
+    ForEachTable(file, root, "diskette",
+                 [&](const toml::table& t) { ReadDiskette(file, t, machine); });
     ForEachTable(file, root, "launch", [&](const toml::table& t) {
         RejectUnknownKeys(file, t, "[[launch]]", {"program", "result"});
         machine.launchResults.push_back(

@@ -40,6 +40,14 @@ struct MachineFile {
         unsigned result;
     };
     std::vector<LaunchResult> launchResults;
+    struct Diskette {
+        std::string label;    // the disk label the installer asks for
+        std::string hostDir;  // its files: a host folder, or
+        std::string image;    // a FAT diskette image (read with mtools)
+        int line = 0;
+    };
+    // In the installer's drive: the first at start, the others when the user is asked for them.
+    std::vector<Diskette> diskettes;
 };
 
 // The default machine: fixed C: with ample space, the installer started from removable A:,

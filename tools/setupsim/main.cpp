@@ -1,78 +1,77 @@
 // setupsim: runs the real installer against the simulated Windows and shows what it does on
 // a user's machine: every window, dialog, message box, progress update, timer and program
-// launch in virtual time, then every file it created, changed or deleted.
-//
-//   setupsim INSTALLER [--machine MACHINE.toml] [--answers ANSWERS.toml] [--root DIR]
-//                      [--package-offset N] [--json]
+// launch in virtual time, then every file it created, changed or deleted. The command line is
+// CLI11's, with the exit codes of tools/common/cli_support.h.
 #include <stdio.h>
-#include <string.h>
+#include <stdlib.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
+#include "pack/commands.h"
+#include "tools/common/cli_support.h"
 #include "tools/setupsim/preview.h"
+
+#ifndef QV_VERSION
+#define QV_VERSION "unknown"
+#endif
 
 namespace {
 
 struct Options {
     PreviewOptions preview;
+    std::string offsetText;
     bool json = false;
 };
 
-const char kUsage[] =
-    "usage: setupsim INSTALLER [--machine MACHINE.toml] [--answers ANSWERS.toml]\n"
-    "                [--root DIR] [--package-offset N] [--json]\n";
+std::string CheckOffset(const std::string& text) {
+    char* end = nullptr;
+    long long parsed = strtoll(text.c_str(), &end, 0);
+    if (text.empty() || *end || parsed < 0 || parsed > 0xFFFFFFFFll)
+        return "--package-offset takes a file offset, not '" + text + "'";
+    return "";
+}
 
-Options ParseArguments(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; i++) {
-        std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--machine")
-            options.preview.machine = value();
-        else if (arg == "--answers")
-            options.preview.answers = value();
-        else if (arg == "--root")
-            options.preview.root = value();
-        else if (arg == "--json")
-            options.json = true;
-        else if (arg == "--package-offset") {
-            std::string text = value();
-            char* end = nullptr;
-            options.preview.packageOffset = strtoll(text.c_str(), &end, 0);
-            if (*end || options.preview.packageOffset < 0 ||
-                options.preview.packageOffset > 0xFFFFFFFFll)
-                throw std::runtime_error("--package-offset takes a file offset, not '" + text +
-                                         "'");
-        } else if (arg == "-h" || arg == "--help") {
-            fputs(kUsage, stdout);
-            exit(0);
-        } else if (!arg.empty() && arg[0] == '-') {
-            throw std::runtime_error("unknown option " + arg);
-        } else if (options.preview.installer.empty()) {
-            options.preview.installer = arg;
-        } else {
-            throw std::runtime_error("only one installer at a time");
-        }
+void AddOptions(CLI::App& app, Options* options) {
+    app.add_option("INSTALLER", options->preview.installer, "The installer to preview")->required();
+    app.add_option("--machine", options->preview.machine,
+                   "Machine file: drives, files, Windows version, diskettes (default: the "
+                   "installer on A:, a fixed C:)");
+    app.add_option("--answers", options->preview.answers,
+                   "Answers file: what the scripted user answers (default: OK to everything)");
+    app.add_option("--root", options->preview.root,
+                   "Folder for the simulated drives, kept after the run (default: a temporary "
+                   "one)");
+    app.add_option("--package-offset", options->offsetText,
+                   "Where the package block starts, for a plain package file")
+        ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
+    app.add_flag("--json", options->json, "One JSON object per event instead of text");
+}
+
+int Preview(Options& options) {
+    if (!options.offsetText.empty())
+        options.preview.packageOffset = strtoll(options.offsetText.c_str(), nullptr, 0);
+    try {
+        std::vector<ReportEvent> report = RunPreview(options.preview);
+        fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
+        return cli::kOk;
+    } catch (const std::exception& error) {
+        fputs(ErrorLine("setupsim", error.what()).c_str(), stderr);
+        return cli::kProblems;
     }
-    if (options.preview.installer.empty()) throw std::runtime_error("no installer given");
-    return options;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        Options options = ParseArguments(argc, argv);
-        std::vector<ReportEvent> report = RunPreview(options.preview);
-        fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
-        return 0;
-    } catch (const std::exception& error) {
-        fprintf(stderr, "setupsim: %s\n%s", error.what(), kUsage);
-        return 2;
-    }
+    CLI::App app(
+        "Previews an installer on a simulated Windows machine: every window, prompt "
+        "and file it touches.",
+        "setupsim");
+    cli::AddCommonFlags(app, QV_VERSION);
+    Options options;
+    AddOptions(app, &options);
+    int parsed = cli::Parse(app, argc, argv);
+    if (parsed >= 0) return parsed;
+    return Preview(options);
 }

@@ -11,6 +11,7 @@
 #include "resources/templates.h"
 #include "shell/shell.h"
 #include "tools/setupsim/answers_file.h"
+#include "tools/setupsim/diskette_drive.h"
 #include "tools/setupsim/machine_file.h"
 
 uint32_t PackageOffsetOf(const std::string& image, long long given) {
@@ -44,11 +45,16 @@ std::string MakeTemporaryRoot() {
 
 std::vector<ReportEvent> RunInstaller(const std::string& image, uint32_t packageOffset,
                                       const MachineFile& machine, const AnswersFile& answers,
+                                      const std::vector<DisketteContents>& diskettes,
                                       const std::string& root) {
     RegisterInstallerResources();
     BootMachine(machine, std::filesystem::absolute(root).string());
+    if (!diskettes.empty()) InsertDiskette(machine.config.modulePath, &diskettes.front());
     sim::PutFile(machine.config.modulePath, image);
     ScriptUser(answers);
+    if (!diskettes.empty())
+        ScriptDisketteSwaps(diskettes, LabelsAskedFor(image, packageOffset), answers,
+                            machine.config.modulePath);
     ResetInstallState();
     InstallState.packageOffset = packageOffset;
     char commandLine[] = "";
@@ -65,11 +71,13 @@ std::vector<ReportEvent> RunPreview(const PreviewOptions& options) {
         options.machine.empty() ? DefaultMachine() : ReadMachineFile(options.machine);
     AnswersFile answers =
         options.answers.empty() ? DefaultAnswers() : ReadAnswersFile(options.answers);
+    std::vector<DisketteContents> diskettes = LoadDiskettes(machine, options.machine);
     bool temporaryRoot = options.root.empty();
     std::string root = temporaryRoot ? MakeTemporaryRoot() : options.root;
     std::filesystem::create_directories(root);
     ClearDriveFolders(root);
-    std::vector<ReportEvent> report = RunInstaller(image, packageOffset, machine, answers, root);
+    std::vector<ReportEvent> report =
+        RunInstaller(image, packageOffset, machine, answers, diskettes, root);
     if (temporaryRoot) std::filesystem::remove_all(root);
     return report;
 }

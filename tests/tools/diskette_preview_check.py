@@ -1,0 +1,87 @@
+"""The two-diskette demo: built as FAT12 images with setuppack build --diskettes and previewed
+with setupsim, swap by swap: the "Change Diskettes" prompt alone when the user inserts the
+right diskette, then with "Error locating file" when the first diskette is left in once; the
+whole product installed either way. A machine file diskette with both host_dir and image is
+an error naming its line.
+usage: diskette_preview_check.py SOURCE_DIR NATIVE_BUILD_DIR WIN32_BUILD_DIR
+Exits 77 (skipped) without the win32 stub and demo programs, or without mtools."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIPPED = 77
+TARGET = ("C", "Program Files", "VarnookSW", "QRVNE32")
+
+
+def run(args, code=0):
+    result = subprocess.run(args, capture_output=True, text=True)
+    if result.returncode != code:
+        sys.exit(f"FAILED: {' '.join(args)} exited {result.returncode}:\n{result.stdout}{result.stderr}")
+    return result
+
+
+def boxes(setupsim, installer, machine, root, answers=None):
+    args = [setupsim, installer, "--json", "--machine", machine, "--root", root]
+    if answers:
+        args += ["--answers", answers]
+    events = [json.loads(line) for line in run(args).stdout.splitlines()]
+    return [e["caption"] for e in events if e["event"] == "messagebox"]
+
+
+def installed(root):
+    names = set()
+    for _, _, files in os.walk(os.path.join(root, *TARGET)):
+        names.update(files)
+    return names
+
+
+def main():
+    source, native, win32 = sys.argv[1:4]
+    stub = os.path.join(win32, "setup-stub.exe")
+    programs = [os.path.join(win32, "demo", p) for p in ("qvconvrt.exe", "qvregfix.exe")]
+    if not all(os.path.exists(p) for p in [stub] + programs) or not shutil.which("mformat"):
+        print("skipped: needs the win32 preset's stub and demo programs, and mtools")
+        return SKIPPED
+    setuppack, setupsim = os.path.join(native, "setuppack"), os.path.join(native, "setupsim")
+    with tempfile.TemporaryDirectory(prefix="diskette-demo-") as work:
+        pkg = os.path.join(work, "pkg")
+        shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(pkg, "files"))
+        shutil.copy(os.path.join(source, "demo", "manifest-diskettes.toml"), pkg)
+        os.makedirs(os.path.join(pkg, "programs"))
+        for program in programs:
+            shutil.copy(program, os.path.join(pkg, "programs", os.path.basename(program).upper()))
+        disks = os.path.join(work, "disks")
+        installer = os.path.join(disks, "SETUP.EXE")
+        run([setuppack, "build", os.path.join(pkg, "manifest-diskettes.toml"), "--stub", stub,
+             "-o", installer, "--diskettes", disks])
+        run([setuppack, "verify", installer, "--diskettes", disks])
+        machine = os.path.join(work, "machine.toml")
+        with open(machine, "w") as f:
+            for n in (1, 2):
+                f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+        expected = set(os.listdir(os.path.join(pkg, "files")) + ["QVREGFIX.EXE"])
+
+        seen = boxes(setupsim, installer, machine, os.path.join(work, "right"))
+        if seen != ["Change Diskettes"] or not expected <= installed(os.path.join(work, "right")):
+            sys.exit(f"FAILED: right diskette: boxes {seen}, files {installed(os.path.join(work, 'right'))}")
+
+        answers = os.path.join(source, "demo", "diskettes-answers.toml")
+        seen = boxes(setupsim, installer, machine, os.path.join(work, "wrong"), answers)
+        if seen != ["Change Diskettes", "Error locating file: QVMAIN.EX_"] or \
+                not expected <= installed(os.path.join(work, "wrong")):
+            sys.exit(f"FAILED: wrong diskette first: boxes {seen}")
+
+        with open(machine, "a") as f:
+            f.write('[[diskette]]\nlabel = "X"\nimage = "x.img"\nhost_dir = "x"\n')
+        result = run([setupsim, installer, "--machine", machine], code=1)
+        if "machine.toml:9:" not in result.stderr:
+            sys.exit(f"FAILED: a diskette with host_dir and image: {result.stderr}")
+    print("two-diskette demo previews with both diskette prompts")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,62 @@
+// What both tools' command lines share (CLI11): the exit codes, the footer that documents
+// them, and running a parse so that help and --version exit 0 and every usage error prints
+// the message and the usage of the command it concerns on stderr and exits 2.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace cli {
+
+enum ExitCode { kOk = 0, kProblems = 1, kUsage = 2 };
+
+inline const char kExitCodes[] =
+    "Exit status: 0 success; 1 the installer, manifest or another input file has problems;\n"
+    "2 usage error.";
+
+// The deepest command the parse reached: its usage is the one to show after an error.
+inline const CLI::App* DeepestCommand(const CLI::App& app) {
+    for (const CLI::App* sub : app.get_subcommands()) return DeepestCommand(*sub);
+    return &app;
+}
+
+inline std::string CommandPath(const CLI::App& app) {
+    const CLI::App* parent = app.get_parent();
+    return parent ? CommandPath(*parent) + " " + app.get_name() : app.get_name();
+}
+
+inline int ReportUsageError(const CLI::App& app, const CLI::ParseError& error) {
+    const CLI::App* command = DeepestCommand(app);
+    std::string path = CommandPath(*command);
+    auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(command->get_formatter());
+    std::cerr << app.get_name() << ": " << error.what() << "\n";
+    if (formatter) std::cerr << formatter->make_usage(command, path);
+    std::cerr << "Run '" << path << " --help' for more.\n";
+    return kUsage;
+}
+
+// Parses argv; returns -1 when the command should run, else the exit code to end with.
+inline int Parse(CLI::App& app, int argc, char** argv) {
+    try {
+        app.parse(argc, argv);
+        return -1;
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return ReportUsageError(app, e);
+    }
+}
+
+inline void AddCommonFlags(CLI::App& app, const std::string& version) {
+    app.set_version_flag("--version", app.get_name() + " " + version);
+    app.footer(kExitCodes);
+}
+
+}  // namespace cli

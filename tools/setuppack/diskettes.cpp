@@ -1,0 +1,284 @@
+// Diskette sets: layout, the fit check, writing the images and finding external items again.
+#include "tools/setuppack/diskettes.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "pack/commands.h"
+#include "pack/file_io.h"
+#include "pack/lzss_stream.h"
+#include "pack/pack_error.h"
+#include "tools/setuppack/mtools.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
+    return text;
+}
+
+bool IsExternalFile(const CopyTableEntry& e) {
+    return (e.flags & CF_EXTERNAL_SOURCE) && e.sourceName[0];
+}
+
+std::string ExternalPath(const std::string& dir, const CopyTableEntry& e) {
+    return e.diskLabel[0] ? dir + "/" + e.diskLabel + "/" + e.sourceName : dir + "/" + e.sourceName;
+}
+
+DisketteFile FileAt(const std::string& hostPath, const std::string& name) {
+    FileFacts facts;
+    if (!ReadFileFacts(hostPath, &facts)) throw PackError("cannot read " + hostPath);
+    return DisketteFile{hostPath, name, facts.size};
+}
+
+// The diskette an item goes on: its label's, or the first one's when it has none.
+Diskette& DisketteFor(std::vector<Diskette>* set, const std::string& label) {
+    if (label.empty()) return set->front();
+    for (Diskette& d : *set)
+        if (d.label == label) return d;
+    set->push_back(Diskette{label, {}});
+    return set->back();
+}
+
+}  // namespace
+
+bool ParseDisketteSize(const std::string& text, DisketteSize* size) {
+    std::string t = Upper(text);
+    if (!t.empty() && t.back() == 'K') t.pop_back();
+    if (t == "720") return *size = DisketteSize{720, 1024, 730112, 112}, true;
+    if (t == "1440") return *size = DisketteSize{}, true;
+    if (t == "2880") return *size = DisketteSize{2880, 1024, 2930688, 240}, true;
+    return false;
+}
+
+std::string VolumeLabelOf(const std::string& diskLabel) {
+    std::string label = Upper(diskLabel.substr(0, 11));
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    return label.empty() ? "SETUP" : label;
+}
+
+uint64_t BytesOnDiskette(const Diskette& diskette, uint32_t clusterBytes) {
+    uint64_t bytes = 0;
+    for (const DisketteFile& f : diskette.files)
+        bytes += (f.size + clusterBytes - 1) / clusterBytes * clusterBytes;
+    return bytes;
+}
+
+std::vector<Diskette> PlanDiskettes(const InstallerView& view, const std::string& installerPath,
+                                    const std::string& installerName,
+                                    const std::string& externalDir) {
+    std::string first = view.items.empty() ? "" : view.items[0].entry.diskLabel;
+    std::vector<Diskette> set{Diskette{first, {FileAt(installerPath, installerName)}}};
+    for (const InstallerItem& item : view.items) {
+        const CopyTableEntry& e = item.entry;
+        if (!IsExternalFile(e)) continue;
+        DisketteFor(&set, e.diskLabel)
+            .files.push_back(FileAt(ExternalPath(externalDir, e), e.sourceName));
+    }
+    return set;
+}
+
+void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSize& size) {
+    for (const Diskette& d : diskettes) {
+        std::string shown = d.label.empty() ? "the first diskette" : "diskette '" + d.label + "'";
+        uint64_t needed = BytesOnDiskette(d, size.clusterBytes);
+        if (needed > size.capacity)
+            throw PackError(shown + " needs " + std::to_string(needed) + " bytes; a " +
+                            std::to_string(size.kilobytes) + "K diskette holds " +
+                            std::to_string(size.capacity) + " bytes");
+        if ((int)d.files.size() * 2 > size.rootEntries)
+            throw PackError(shown + " holds " + std::to_string(d.files.size()) +
+                            " files, more than its root folder takes");
+        std::set<std::string> names;
+        for (const DisketteFile& f : d.files)
+            if (!names.insert(Upper(f.name)).second)
+                throw PackError(shown + " would hold two files named " + f.name);
+    }
+}
+
+namespace {
+
+void WriteDiskettes(const std::vector<Diskette>& set, const DisketteOptions& options,
+                    const DisketteSize& size, long long stamp, std::ostream& out) {
+    for (size_t i = 0; i < set.size(); i++) {
+        std::string image = options.dir + "/disk" + std::to_string(i + 1) + ".img";
+        std::string volume = VolumeLabelOf(set[i].label);
+        FormatDisketteImage(image, size.kilobytes, volume, stamp);
+        for (const DisketteFile& f : set[i].files) CopyIntoImage(image, f.hostPath, f.name);
+        out << image << ": " << volume << ", " << set[i].files.size() << " files, "
+            << BytesOnDiskette(set[i], size.clusterBytes) << " of " << size.capacity << " bytes\n";
+    }
+}
+
+// An embedded item read after the installer asked for another diskette comes from the
+// installer's own file, on the first diskette, which is then out of the drive.
+void WarnEmbeddedAfterSwap(const InstallerView& view, std::ostream& err) {
+    std::string first = view.items.empty() ? "" : view.items[0].entry.diskLabel;
+    std::string current = first;
+    for (size_t i = 0; i < view.items.size(); i++) {
+        const CopyTableEntry& e = view.items[i].entry;
+        if (e.diskLabel[0] && (e.flags & (CF_EMBEDDED | CF_EXTERNAL_SOURCE))) current = e.diskLabel;
+        if ((e.flags & CF_EMBEDDED) && e.storedSize && current != first)
+            err << "setuppack: warning: " << ItemLabel(view, i)
+                << " is embedded but comes after the change to diskette '" << current
+                << "': the installer reads it from its own file on the first diskette, no "
+                   "longer in the drive; move it before the first change\n";
+    }
+}
+
+// The files go onto the diskettes with their items' dates, and the installer with the latest
+// of them, so that the same inputs give the same images whenever they are built.
+DosDateTime DateStagedFiles(const InstallerView& view, const std::string& installer,
+                            const std::string& externalDir) {
+    DosDateTime latest{1980, 1, 1, 0, 0, 0};
+    for (const InstallerItem& item : view.items) {
+        const CopyTableEntry& e = item.entry;
+        DosDateTime when = DecodeDosDateTime(e.fileDate, e.fileTime);
+        if (std::tie(when.year, when.month, when.day, when.hour, when.minute, when.second) >
+            std::tie(latest.year, latest.month, latest.day, latest.hour, latest.minute,
+                     latest.second))
+            latest = when;
+        if (IsExternalFile(e)) SetFileTimeUtc(ExternalPath(externalDir, e), when);
+    }
+    SetFileTimeUtc(installer, latest);
+    return latest;
+}
+
+long long SecondsSince1970(const DosDateTime& t) {
+    struct tm utc {};
+    utc.tm_year = t.year - 1900, utc.tm_mon = t.month - 1, utc.tm_mday = t.day;
+    utc.tm_hour = t.hour, utc.tm_min = t.minute, utc.tm_sec = t.second;
+#ifdef _WIN32
+    return (long long)_mkgmtime(&utc);
+#else
+    return (long long)timegm(&utc);
+#endif
+}
+
+int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
+                   const DisketteSize& size, const std::string& staging, std::ostream& out,
+                   std::ostream& err) {
+    BuildOptions staged = build;
+    staged.outputPath = staging + "/" + fs::path(build.outputPath).filename().string();
+    if (staged.externalDir.empty()) staged.externalDir = staging + "/external";
+    BuildInstaller(staged);
+    std::vector<uint8_t> file = ReadFileBytes(staged.outputPath);
+    InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
+    std::vector<Diskette> set =
+        PlanDiskettes(view, staged.outputPath, fs::path(build.outputPath).filename().string(),
+                      staged.externalDir);
+    CheckDiskettesFit(set, size);
+    WarnEmbeddedAfterSwap(view, err);
+    DosDateTime latest = DateStagedFiles(view, staged.outputPath, staged.externalDir);
+    WriteDiskettes(set, options, size, SecondsSince1970(latest), out);
+    WriteFileBytes(build.outputPath, file);
+    out << build.outputPath << ": " << view.items.size() << " items on " << set.size()
+        << " diskettes in " << options.dir << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int CommandBuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
+                          std::ostream& out, std::ostream& err) {
+    DisketteSize size;
+    std::string staging = options.dir + "/.setuppack-staging";
+    try {
+        if (!ParseDisketteSize(options.sizeText, &size))
+            throw PackError("--diskette-size takes 720K, 1440K or 2880K, not " + options.sizeText);
+        MakeDirectories(staging);
+        int code = BuildDiskettes(build, options, size, staging, out, err);
+        fs::remove_all(staging);
+        return code;
+    } catch (const std::exception& error) {
+        std::error_code ignored;
+        fs::remove_all(staging, ignored);
+        err << ErrorLine("setuppack", error.what());
+        return 1;
+    }
+}
+
+ExternalLocator LocateInFolder(const std::string& dir) {
+    return [dir](const CopyTableEntry& e) { return ExternalPath(dir, e); };
+}
+
+ExternalLocator LocateInDiskettes(const std::string& dir, const std::string& scratch) {
+    std::map<std::string, std::string> folders;  // volume label -> copied-out files
+    std::vector<std::string> images;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() == ".img") images.push_back(entry.path().string());
+    std::sort(images.begin(), images.end());
+    for (size_t i = 0; i < images.size(); i++) {
+        std::string folder = scratch + "/" + std::to_string(i + 1);
+        MakeDirectories(folder);
+        CopyOutOfImage(images[i], folder);
+        folders.emplace(ImageVolumeLabel(images[i]), folder);
+        if (i == 0) folders.emplace("", folder);  // items without a label: the first diskette
+    }
+    return [folders](const CopyTableEntry& e) -> std::string {
+        auto at = folders.find(e.diskLabel[0] ? VolumeLabelOf(e.diskLabel) : "");
+        return at == folders.end() ? "" : at->second + "/" + e.sourceName;
+    };
+}
+
+std::vector<std::string> CheckExternalItems(const InstallerView& view,
+                                            const ExternalLocator& locate) {
+    std::vector<std::string> problems;
+    for (size_t i = 0; i < view.items.size(); i++) {
+        const CopyTableEntry& e = view.items[i].entry;
+        if (!IsExternalFile(e)) continue;
+        std::string path = locate(e);
+        std::string label = ItemLabel(view, i);
+        FileFacts facts;
+        if (path.empty() || !ReadFileFacts(path, &facts)) {
+            problems.push_back(label + ": external file " + e.sourceName + " on disk '" +
+                               e.diskLabel + "' is missing");
+            continue;
+        }
+        if (facts.size != e.storedSize) {
+            problems.push_back(label + ": external file " + path + " has " +
+                               std::to_string(facts.size) + " bytes; storedSize is " +
+                               std::to_string(e.storedSize));
+            continue;
+        }
+        if (!(e.flags & CF_COMPRESSED)) continue;
+        std::vector<uint8_t> stream = ReadFileBytes(path);
+        try {
+            DecodeLzssComplete(stream.data(), stream.size());
+        } catch (const std::exception&) {
+            problems.push_back(label + ": external file " + path +
+                               ": its compressed stream does not end at its storedSize");
+        }
+    }
+    return problems;
+}
+
+std::vector<std::string> ExternalItemProblems(const std::string& installerPath,
+                                              const ReaderOptions& reader,
+                                              const std::string& externalDir,
+                                              const std::string& diskettesDir) {
+    std::vector<uint8_t> file = ReadFileBytes(installerPath);
+    InstallerView view = ReadInstaller(file.data(), file.size(), reader);
+    if (!externalDir.empty()) return CheckExternalItems(view, LocateInFolder(externalDir));
+    fs::path scratch =
+        fs::temp_directory_path() /
+        ("setuppack-diskettes-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    try {
+        std::vector<std::string> problems =
+            CheckExternalItems(view, LocateInDiskettes(diskettesDir, scratch.string()));
+        fs::remove_all(scratch);
+        return problems;
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove_all(scratch, ignored);
+        throw;
+    }
+}

@@ -1,0 +1,95 @@
+// The --json summaries of build and verify.
+#include "tools/setuppack/json_reports.h"
+
+#include <stdio.h>
+
+#include <sstream>
+#include <vector>
+
+#include "pack/commands.h"
+#include "pack/file_io.h"
+#include "pack/pack_error.h"
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\', out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+struct Totals {
+    uint64_t listed = 0, stored = 0;
+};
+
+// Bytes the items hold once installed against the bytes they take in the shipment.
+Totals TotalsOf(const InstallerView& view) {
+    Totals totals;
+    for (const InstallerItem& item : view.items) {
+        if (!item.entry.sourceName[0]) continue;  // program-only entries ship nothing
+        totals.listed += item.entry.listedSize;
+        totals.stored += item.entry.storedSize;
+    }
+    return totals;
+}
+
+std::string BuildJson(const std::string& output, const BuildSummary& s, const Totals& t) {
+    char ratio[32];
+    snprintf(ratio, sizeof ratio, "%.4f", t.listed ? (double)t.stored / (double)t.listed : 1.0);
+    std::ostringstream json;
+    json << "{\"output\": " << JsonString(output) << ", \"items\": " << s.itemCount
+         << ", \"external_files\": " << s.externalFiles << ", \"listed_bytes\": " << t.listed
+         << ", \"stored_bytes\": " << t.stored << ", \"ratio\": " << ratio
+         << ", \"package_offset\": " << s.packageOffset << ", \"block_size\": " << s.blockSize
+         << ", \"file_size\": " << s.fileSize << "}\n";
+    return json.str();
+}
+
+int ReportFailure(std::ostream& err, const std::exception& error) {
+    err << ErrorLine("setuppack", error.what());
+    return 1;
+}
+
+}  // namespace
+
+int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+    try {
+        BuildSummary summary = BuildInstaller(options);
+        std::vector<uint8_t> file = ReadFileBytes(options.outputPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
+        out << BuildJson(options.outputPath, summary, TotalsOf(view));
+        return 0;
+    } catch (const std::exception& error) {
+        return ReportFailure(err, error);
+    }
+}
+
+int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
+                      const std::vector<std::string>& extraProblems, std::ostream& out,
+                      std::ostream& err) {
+    try {
+        std::vector<uint8_t> file = ReadFileBytes(installerPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), reader);
+        std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+        problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
+        out << "{\"installer\": " << JsonString(installerPath)
+            << ", \"ok\": " << (problems.empty() ? "true" : "false")
+            << ", \"items\": " << view.items.size() << ", \"problems\": [";
+        for (size_t i = 0; i < problems.size(); i++)
+            out << (i ? ", " : "") << JsonString(problems[i]);
+        out << "]}\n";
+        return problems.empty() ? 0 : 1;
+    } catch (const std::exception& error) {
+        return ReportFailure(err, error);
+    }
+}

@@ -1,0 +1,109 @@
+// Diskettes in the simulated installer drive.
+#include "tools/setupsim/diskette_drive.h"
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include "pack/installer_reader.h"
+#include "platform/sim/sim.h"
+#include "tools/setuppack/mtools.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> FilesIn(const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const fs::directory_entry& item : fs::directory_iterator(folder))
+        if (item.is_regular_file())
+            files.emplace_back(item.path().filename().string(), ReadHostFile(item.path().string()));
+    return files;
+}
+
+std::vector<std::pair<std::string, std::string>> FilesOnImage(const std::string& image) {
+    char pattern[] = "/tmp/setupsim-diskette.XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary folder");
+    try {
+        CopyOutOfImage(image, pattern);
+        auto files = FilesIn(pattern);
+        fs::remove_all(pattern);
+        return files;
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove_all(pattern, ignored);
+        throw;
+    }
+}
+
+const DisketteContents* Find(const std::vector<DisketteContents>& diskettes,
+                             const std::string& label) {
+    for (const DisketteContents& d : diskettes)
+        if (d.label == label) return &d;
+    return nullptr;
+}
+
+std::string Folder(const std::string& path) {
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+}  // namespace
+
+std::vector<DisketteContents> LoadDiskettes(const MachineFile& machine,
+                                            const std::string& machinePath) {
+    std::vector<DisketteContents> loaded;
+    for (const MachineFile::Diskette& d : machine.diskettes) {
+        try {
+            loaded.push_back(
+                {d.label, d.image.empty() ? FilesIn(d.hostDir) : FilesOnImage(d.image)});
+        } catch (const std::exception& error) {
+            throw std::runtime_error(machinePath + ":" + std::to_string(d.line) + ": diskette '" +
+                                     d.label + "': " + error.what());
+        }
+    }
+    return loaded;
+}
+
+std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint32_t packageOffset) {
+    ReaderOptions options;
+    options.haveOffset = true;
+    options.packageOffset = packageOffset;
+    InstallerView view = ReadInstaller(reinterpret_cast<const uint8_t*>(installerImage.data()),
+                                       installerImage.size(), options);
+    std::vector<std::string> asked;
+    std::string current = view.items.empty() ? "" : view.items[0].entry.diskLabel;
+    for (const InstallerItem& item : view.items) {
+        std::string label = item.entry.diskLabel;
+        bool hasData = item.entry.flags & (CF_EXTERNAL_SOURCE | CF_EMBEDDED);
+        if (!hasData || label.empty() || label == current) continue;
+        asked.push_back(label);
+        current = label;
+    }
+    return asked;
+}
+
+void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette) {
+    std::string drive = Folder(installerPath);
+    for (const fs::directory_entry& item : fs::directory_iterator(sim::HostPath(drive)))
+        if (item.is_regular_file()) fs::remove(item.path());
+    if (!diskette) return;
+    for (const auto& [name, bytes] : diskette->files) sim::PutFile(drive + name, bytes);
+}
+
+void ScriptDisketteSwaps(const std::vector<DisketteContents>& diskettes,
+                         const std::vector<std::string>& asked, const AnswersFile& answers,
+                         const std::string& installerPath) {
+    std::vector<AnswersFile::WrongDiskette> wrong = answers.wrongDiskettes;
+    for (const std::string& label : asked) {
+        std::string named = "diskette labeled (" + label + ")";
+        for (auto at = wrong.begin(); at != wrong.end(); ++at) {
+            if (at->askedFor != label) continue;
+            const DisketteContents* instead = Find(diskettes, at->insert);
+            sim::AnswerMessageBoxThen(IDOK, named, [=] { InsertDiskette(installerPath, instead); });
+            wrong.erase(at);
+            break;
+        }
+        const DisketteContents* right = Find(diskettes, label);
+        sim::AnswerMessageBoxThen(IDOK, named, [=] { InsertDiskette(installerPath, right); });
+    }
+}
