@@ -137,4 +137,18 @@ TEST(DosDateTime, RejectsValuesThatAreNoCalendarDate) {
             << std::hex << c.date << " " << c.time;
 }
 
+// Every month's last day is a date and the day after it is not, in a common and a leap year.
+TEST(DosDateTime, EachMonthEndsOnItsLastDay) {
+    const int lastDay[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int year : {2001, 2000}) {
+        for (int month = 1; month <= 12; month++) {
+            int last = lastDay[month - 1] + (month == 2 && year == 2000 ? 1 : 0);
+            uint16_t date = (uint16_t)(((year - 1980) << 9) | (month << 5));
+            EXPECT_TRUE(IsValidDosDateTime((uint16_t)(date | last), 0)) << year << "-" << month;
+            EXPECT_FALSE(IsValidDosDateTime((uint16_t)(date | (last + 1)), 0))
+                << year << "-" << month;
+        }
+    }
+}
+
 }  // namespace

@@ -126,17 +126,17 @@ int WaitGone(HWND window, int timeoutMs) {
     return gone ? 0 : 1;
 }
 
-int Answer(int argc, char** argv) {
+int Answer(int /*argc*/, char** argv) {  // a command of the table: its argument count is fixed
     HWND box = HandleArg(argv[2]);
     if (PressButton(box, atoi(argv[3])) != 0) return 1;
     return WaitGone(box, kDefaultTimeoutMs);
 }
 
-int Type(int argc, char** argv) {
+int Type(int /*argc*/, char** argv) {  // a command of the table: its argument count is fixed
     return SetDlgItemTextA(HandleArg(argv[2]), atoi(argv[3]), argv[4]) ? 0 : 1;
 }
 
-int Click(int argc, char** argv) {
+int Click(int /*argc*/, char** argv) {  // a command of the table: its argument count is fixed
     return PressButton(HandleArg(argv[2]), atoi(argv[3]));
 }
 
@@ -186,7 +186,7 @@ int Find(int argc, char** argv) {
     return found ? 0 : 1;
 }
 
-int Close(int argc, char** argv) {
+int Close(int /*argc*/, char** argv) {  // a command of the table: its argument count is fixed
     HWND window = FindWindowA(argv[2], NULL);
     if (!window) return 1;
     PostMessageA(window, WM_CLOSE, 0, 0);
