@@ -14,15 +14,11 @@
 #include "pack/lzss_stream.h"
 #include "pack/pack_error.h"
 #include "tools/setuppack/mtools.h"
+#include "tools/common/ascii.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
-    return text;
-}
 
 bool IsExternalFile(const CopyTableEntry& e) {
     return (e.flags & CF_EXTERNAL_SOURCE) && e.sourceName[0];
@@ -50,7 +46,7 @@ Diskette& DisketteFor(std::vector<Diskette>* set, const std::string& label) {
 }  // namespace
 
 bool ParseDisketteSize(const std::string& text, DisketteSize* size) {
-    std::string t = Upper(text);
+    std::string t = AsciiUpperCopy(text);
     if (!t.empty() && t.back() == 'K') t.pop_back();
     if (t == "720") return *size = DisketteSize{720, 1024, 730112, 112}, true;
     if (t == "1440") return *size = DisketteSize{}, true;
@@ -59,7 +55,7 @@ bool ParseDisketteSize(const std::string& text, DisketteSize* size) {
 }
 
 std::string VolumeLabelOf(const std::string& diskLabel) {
-    std::string label = Upper(diskLabel.substr(0, 11));
+    std::string label = AsciiUpperCopy(diskLabel.substr(0, 11));
     while (!label.empty() && label.back() == ' ') label.pop_back();
     return label.empty() ? "SETUP" : label;
 }
@@ -98,7 +94,7 @@ void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSiz
                             " files, more than its root folder takes");
         std::set<std::string> names;
         for (const DisketteFile& f : d.files)
-            if (!names.insert(Upper(f.name)).second)
+            if (!names.insert(AsciiUpperCopy(f.name)).second)
                 throw PackError(shown + " would hold two files named " + f.name);
     }
 }

@@ -15,19 +15,15 @@
 #include "pack/manifest.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
+#include "tools/common/ascii.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = (c >= 'a' && c <= 'z') ? (char)(c - 32) : c;
-    return text;
-}
-
 // Names Windows keeps for devices, with or without an extension.
 bool IsDeviceName(const std::string& name) {
-    std::string stem = Upper(name.substr(0, name.find('.')));
+    std::string stem = AsciiUpperCopy(name.substr(0, name.find('.')));
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
     for (const char* device : kDevices)
         if (stem == device) return true;
@@ -89,7 +85,7 @@ void MarkWindowsDuplicates(std::vector<InitFile>* files) {
     std::map<std::string, std::string> seen;
     for (InitFile& file : *files) {
         if (!file.problem.empty()) continue;
-        std::string key = Upper(file.dir + "/" + file.target);
+        std::string key = AsciiUpperCopy(file.dir + "/" + file.target);
         auto [at, fresh] = seen.emplace(key, file.path);
         if (!fresh)
             file.problem = "is the same file as " + at->second +

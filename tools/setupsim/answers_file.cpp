@@ -19,6 +19,7 @@
 //              the drive empty) and the right one at the next prompt
 #include "tools/setupsim/answers_file.h"
 
+#include "tools/common/ascii.h"
 #include "tools/setupsim/toml_input.h"
 
 namespace {
@@ -86,9 +87,7 @@ AnswersFile::Answer ReadMessageBox(const std::string& file, const toml::table& t
 }
 
 bool IsForDirectoryDialog(const sim::UserAction& action) {
-    std::string name = action.dialog;
-    for (char& c : name) c = (char)toupper((unsigned char)c);
-    return name == kDirectoryDialog;
+    return AsciiUpperCopy(action.dialog) == kDirectoryDialog;
 }
 
 }  // namespace

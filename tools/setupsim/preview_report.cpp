@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "resources/dialog_numbers.h"
+#include "tools/common/ascii.h"
 
 namespace {
 
@@ -33,11 +34,6 @@ void AddFileState(ReportEvent& file, const sim::FileInfo& info) {
     file.fields.push_back(Text("written", sim::FormatFileTime(info.lastWriteTime)));
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = (char)toupper((unsigned char)c);
-    return text;
-}
-
 void AddFileEvents(std::vector<ReportEvent>& report, uint64_t t) {
     for (const std::string& path : sim::TouchedFiles()) {
         sim::FileInfo info = sim::GetFileInfo(path);
@@ -57,10 +53,10 @@ void AddFileEvents(std::vector<ReportEvent>& report, uint64_t t) {
 void AddUnchangedFiles(std::vector<ReportEvent>& report, uint64_t t,
                        const std::vector<std::string>& presentPaths) {
     std::set<std::string> touched;
-    for (const std::string& path : sim::TouchedFiles()) touched.insert(Upper(path));
+    for (const std::string& path : sim::TouchedFiles()) touched.insert(AsciiUpperCopy(path));
     for (const std::string& path : presentPaths) {
         sim::FileInfo info = sim::GetFileInfo(path);
-        if (touched.count(Upper(path)) || !info.exists || info.isDirectory) continue;
+        if (touched.count(AsciiUpperCopy(path)) || !info.exists || info.isDirectory) continue;
         ReportEvent file{t, "file", {Text("path", path), {"unchanged", "true", true}}};
         AddFileState(file, info);
         report.push_back(file);
