@@ -7,6 +7,7 @@
 #include "pack/flags.h"
 #include "pack/installer_output.h"
 #include "pack/lzss_stream.h"
+#include "pack/json_text.h"
 
 namespace {
 
@@ -61,22 +62,6 @@ std::string Ratio(const CopyTableEntry& e, const EntryFacts& f) {
     return text;
 }
 
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\', out += (char)c;
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
-
 bool TrailerHolds(const InstallerView& view) {
     return view.trailerPresent && view.trailerStored == view.trailerComputed;
 }
@@ -129,19 +114,20 @@ std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerV
         const EntryFacts& f = facts[i];
         out << (i ? ", " : "") << "{\"flags\": " << e.flags << ", \"flag_names\": [";
         std::vector<std::string> names = FlagNames(e.flags);
-        for (size_t n = 0; n < names.size(); n++) out << (n ? ", " : "") << Json(names[n]);
-        out << "], \"target\": " << Json(e.targetName)
-            << ", \"packed_name\": " << Json(e.sourceName) << ", \"dir\": " << Json(e.targetDirSpec)
-            << ", \"disk\": " << Json(e.diskLabel) << ", \"args\": " << Json(e.arguments)
-            << ", \"show\": " << e.showCommand << ", \"attributes\": " << e.attributes
-            << ", \"stored_size\": " << e.storedSize << ", \"listed_size\": " << e.listedSize
-            << ", \"decoded_size\": ";
+        for (size_t n = 0; n < names.size(); n++) out << (n ? ", " : "") << JsonString(names[n]);
+        out << "], \"target\": " << JsonString(e.targetName)
+            << ", \"packed_name\": " << JsonString(e.sourceName)
+            << ", \"dir\": " << JsonString(e.targetDirSpec)
+            << ", \"disk\": " << JsonString(e.diskLabel)
+            << ", \"args\": " << JsonString(e.arguments) << ", \"show\": " << e.showCommand
+            << ", \"attributes\": " << e.attributes << ", \"stored_size\": " << e.storedSize
+            << ", \"listed_size\": " << e.listedSize << ", \"decoded_size\": ";
         f.decoded ? out << f.decodedSize : out << "null";
-        out << ", \"date\": " << Json(f.date) << "}";
+        out << ", \"date\": " << JsonString(f.date) << "}";
     }
     out << "], \"problems\": [";
     for (size_t i = 0; i < view.problems.size(); i++)
-        out << (i ? ", " : "") << Json(view.problems[i]);
+        out << (i ? ", " : "") << JsonString(view.problems[i]);
     out << "]}\n";
     return out.str();
 }

@@ -10,22 +10,6 @@
 #include "pack/file_io.h"
 #include "pack/pack_error.h"
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\', out += (char)c;
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
-
 namespace {
 
 struct Totals {

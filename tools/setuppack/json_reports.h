@@ -8,9 +8,7 @@
 
 #include "pack/installer_builder.h"
 #include "pack/installer_reader.h"
-
-// A JSON string literal for `text` (non-ASCII and control bytes as \u00XX).
-std::string JsonString(const std::string& text);
+#include "pack/json_text.h"
 
 // Builds like CommandBuild; on success prints {output, items, external_files, listed_bytes,
 // stored_bytes, ratio, package_offset, block_size, file_size}. Exit code 0 or 1.
