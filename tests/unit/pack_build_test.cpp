@@ -180,4 +180,42 @@ TEST_P(BuildTest, RefusesUnsuitableStubs) {
 
 INSTANTIATE_TEST_SUITE_P(Stubs, BuildTest, ::testing::Values("i686", "x86_64"));
 
+ResourceEntry NamedDir(const char16_t* name, std::vector<ResourceEntry> children) {
+    ResourceEntry entry;
+    entry.name.isId = false;
+    entry.name.text = name;
+    entry.isDir = true;
+    entry.subdir.resize(1);
+    entry.subdir[0].entries = std::move(children);
+    return entry;
+}
+
+// The package's resource is found only where type, name and a language entry all exist; a
+// stub that lacks any level has none (and nothing is read through a missing level).
+TEST(PeResources, NamedResourceNeedsTypeNameAndLanguage) {
+    ResourceEntry language;
+    language.name.id = 0x409;
+    language.data = {1, 2, 3};
+    struct Case {
+        const char* name;
+        std::vector<ResourceEntry> types;
+        bool found;
+    } cases[] = {
+        {"no types", {}, false},
+        {"other type", {NamedDir(u"TEXT", {NamedDir(u"COMPFILES", {language})})}, false},
+        {"no name", {NamedDir(u"BINARY", {NamedDir(u"OTHER", {language})})}, false},
+        {"no language", {NamedDir(u"BINARY", {NamedDir(u"COMPFILES", {})})}, false},
+        {"complete", {NamedDir(u"binary", {NamedDir(u"CompFiles", {language})})}, true},
+    };
+    for (const Case& c : cases) {
+        ResourceDir root;
+        root.entries = c.types;
+        const ResourceEntry* found = FindNamedResource(root, "BINARY", "COMPFILES");
+        EXPECT_EQ(found != nullptr, c.found) << c.name;
+        if (found) {
+            EXPECT_EQ(found->data, language.data) << c.name;
+        }
+    }
+}
+
 }  // namespace
