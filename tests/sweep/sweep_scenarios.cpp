@@ -25,20 +25,12 @@ std::string Text(size_t size, int seed) {
     return text;
 }
 
+// The simulated Windows' own default machine: a 1.44 MB diskette in A: holding the installer,
+// started from A:\, and a fixed C: with ample space.
 sim::MachineConfig BaseMachine(const std::string& root) {
     RegisterInstallerResources();  // the dialogs and the help text, as the module carries them
     sim::MachineConfig config;
     config.root = root;
-    sim::DriveConfig a;
-    a.letter = 'A';
-    a.type = DRIVE_REMOVABLE;
-    a.sectorsPerCluster = 1, a.bytesPerSector = 512, a.freeClusters = 1000;
-    a.totalClusters = 2847;
-    sim::DriveConfig c;
-    c.letter = 'C';
-    config.drives = {a, c};
-    config.currentDir = "A:\\";
-    config.modulePath = "A:\\SETUP.EXE";
     return config;
 }
 

@@ -11,24 +11,12 @@
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/lzss_encoder.h"
+#include "tests/support/packed_items.h"
 
 namespace {
 
 const uint32_t OFFSET = 64;
 const size_t TABLE = OFFSET + ITEM_COUNT_SIZE;
-
-PackedItem Item(const std::string& target, const std::string& content, uint16_t flags) {
-    PackedItem item;
-    item.entry.flags = flags;
-    strcpy(item.entry.targetName, target.c_str());
-    strcpy(item.entry.sourceName, target.c_str());
-    item.entry.fileDate = 0x2B4B;
-    item.entry.fileTime = 0x8D46;
-    std::vector<uint8_t> bytes(content.begin(), content.end());
-    item.bytes = (flags & CF_COMPRESSED) ? EncodeLzss(bytes) : bytes;
-    item.entry.storedSize = (uint32_t)item.bytes.size();
-    return item;
-}
 
 const uint16_t PACKED = CF_EMBEDDED | CF_COMPRESSED;
 

@@ -18,24 +18,11 @@
 #include "pack/lzss_stream.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
+#include "tests/support/packed_items.h"
 
 namespace {
 
 const uint32_t PLAIN_OFFSET = 100;
-
-PackedItem Item(const std::string& target, const std::string& content, uint16_t flags) {
-    PackedItem item;
-    item.entry.flags = flags;
-    strcpy(item.entry.targetName, target.c_str());
-    strcpy(item.entry.sourceName, target.c_str());
-    item.entry.fileDate = 0x2B4B;
-    item.entry.fileTime = 0x8D46;
-    item.entry.attributes = 0x20;
-    std::vector<uint8_t> bytes(content.begin(), content.end());
-    item.bytes = (flags & CF_COMPRESSED) ? EncodeLzss(bytes) : bytes;
-    item.entry.storedSize = (uint32_t)item.bytes.size();
-    return item;
-}
 
 std::vector<PackedItem> SampleItems() {
     return {Item("READ_ME.TXT", std::string(3000, 'r') + "the end", CF_EMBEDDED | CF_COMPRESSED),
