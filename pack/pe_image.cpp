@@ -128,6 +128,12 @@ size_t PeImage::RawEnd() const {
     return end;
 }
 
+uint32_t AlignUp(uint64_t value, uint32_t alignment) {
+    uint64_t aligned = (value + alignment - 1) & ~(uint64_t)(alignment - 1);
+    if (aligned > 0xFFFFFFFFu) throw PackError("PE image would exceed 4 GB");
+    return (uint32_t)aligned;
+}
+
 uint64_t SumLe16Words(const uint8_t* bytes, size_t size) {
     uint64_t even = 0, odd = 0;
     AddByParity(bytes, size, &even, &odd);

@@ -65,6 +65,10 @@ PeImage ParsePeImage(const uint8_t* file, size_t size);
 // one's-complement sum of the little-endian words, plus the file length.
 uint32_t ComputePeChecksum(const uint8_t* file, size_t size, size_t checksumOffset);
 
+// `value` rounded up to a multiple of `alignment` (a power of two, as the headers' alignments
+// are); throws PackError past 4 GB, the most an image's 32-bit sizes and addresses can hold.
+uint32_t AlignUp(uint64_t value, uint32_t alignment);
+
 // The sum of `size` bytes taken as little-endian 16-bit words from an even offset (a last odd
 // byte as a word of its own), without folding: what the PE checksum adds up.
 uint64_t SumLe16Words(const uint8_t* bytes, size_t size);

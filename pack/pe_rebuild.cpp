@@ -9,12 +9,6 @@
 
 namespace {
 
-uint32_t AlignTo(uint64_t value, uint32_t alignment) {
-    uint64_t aligned = (value + alignment - 1) & ~(uint64_t)(alignment - 1);
-    if (aligned > 0xFFFFFFFFu) throw PackError("PE image would exceed 4 GB");
-    return (uint32_t)aligned;
-}
-
 // Refuses images the rebuild cannot keep correct; returns the index of the .rsrc section.
 size_t CheckRebuildable(const std::vector<uint8_t>& stub, const PeImage& image) {
     const uint8_t* file = stub.data();
@@ -69,7 +63,7 @@ void MoveFollowingSections(const std::vector<uint8_t>& stub, const PeImage& imag
     size_t relocField = image.dataDirectoryOffset + 8 * PE_DIR_BASERELOC;
     for (size_t i = index + 1; i < image.sections.size(); i++) {
         const PeSection& s = image.sections[i];
-        uint32_t va = AlignTo(nextVa, image.sectionAlignment);
+        uint32_t va = AlignUp(nextVa, image.sectionAlignment);
         uint32_t rawPointer = s.rawSize ? (uint32_t)out->size() : 0;
         out->insert(out->end(), stub.begin() + s.rawPointer,
                     stub.begin() + s.rawPointer + s.rawSize);
@@ -91,7 +85,7 @@ void UpdateOptionalHeader(const PeImage& old, const PeSection& rsrc, uint32_t ne
     for (const PeSection& s : rebuilt.sections) {
         end = std::max(end, (uint64_t)s.virtualAddress + s.Extent());
     }
-    WriteLE32(&(*file)[old.sizeOfImageOffset], AlignTo(end, old.sectionAlignment));
+    WriteLE32(&(*file)[old.sizeOfImageOffset], AlignUp(end, old.sectionAlignment));
     WriteLE32(&(*file)[old.dataDirectoryOffset + 8 * PE_DIR_RESOURCE + 4], treeSize);
     if (rsrc.characteristics & PE_SCN_INITIALIZED_DATA) {
         uint32_t initialized = ReadLE32(&(*file)[old.initializedDataOffset]);
@@ -114,7 +108,7 @@ RebuiltImage ReplaceResourceData(const std::vector<uint8_t>& stub, const std::st
     const PeSection& rsrc = image.sections[index];
     std::vector<uint8_t> section = SerializeResourceTree(tree, rsrc.virtualAddress);
     leaf = FindNamedResource(tree, type, name);
-    uint32_t newRaw = AlignTo((uint64_t)section.size() + slack, image.fileAlignment);
+    uint32_t newRaw = AlignUp((uint64_t)section.size() + slack, image.fileAlignment);
 
     RebuiltImage out;
     out.file.assign(stub.begin(), stub.begin() + rsrc.rawPointer);

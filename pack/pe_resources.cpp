@@ -19,12 +19,6 @@ const uint32_t DATA_ENTRY_SIZE = 16;
 const size_t MAX_ENTRIES = 65536;  // far more than any installer stub holds
 const int LEAF_LEVEL = 2;          // type (0), name (1), language (2)
 
-uint32_t AlignUp(uint64_t value, uint32_t alignment) {
-    uint64_t aligned = (value + alignment - 1) & ~(uint64_t)(alignment - 1);
-    if (aligned > 0xFFFFFFFFu) throw PackError("PE image would exceed 4 GB");
-    return (uint32_t)aligned;
-}
-
 class TreeReader {
    public:
     TreeReader(const uint8_t* file, size_t size, const PeImage& image, size_t base, size_t end)

@@ -218,4 +218,54 @@ TEST(PeResources, NamedResourceNeedsTypeNameAndLanguage) {
     }
 }
 
+TEST(PeImage, AlignUpRoundsToTheNextMultipleWithinFourGigabytes) {
+    const struct {
+        uint64_t value;
+        uint32_t alignment;
+        uint32_t aligned;
+    } cases[] = {
+        {0, 8, 0},
+        {1, 8, 8},
+        {7, 8, 8},
+        {8, 8, 8},
+        {9, 8, 16},
+        {0x1001, 0x200, 0x1200},
+        {0x1000, 0x1000, 0x1000},
+        {0xFFFFFFFF, 1, 0xFFFFFFFF},
+        {0xFFFFF000, 0x1000, 0xFFFFF000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AlignUp(c.value, c.alignment), c.aligned) << c.value;
+    EXPECT_THROW(AlignUp(0xFFFFF001, 0x1000), PackError);
+    EXPECT_THROW(AlignUp(0x100000000ull, 8), PackError);
+}
+
+// Leaves of odd sizes behind names of odd lengths: every leaf's data and the section's end
+// still fall on 8 bytes, and the data entries point at the data.
+TEST(PeResources, SerializedDataStartsOnEightBytes) {
+    std::vector<ResourceEntry> languages(3);
+    for (size_t i = 0; i < languages.size(); i++) {
+        languages[i].name.id = (uint16_t)(0x409 + i);
+        languages[i].data = Random(1 + 2 * i);
+    }
+    ResourceDir root;
+    root.entries = {
+        NamedDir(u"TXT", {NamedDir(u"A", {languages[0]}), NamedDir(u"HELPS", {languages[1]})}),
+        NamedDir(u"BINARY", {NamedDir(u"COMPFILES", {languages[2]})})};
+    const uint32_t rva = 0x3000;
+    std::vector<uint8_t> section = SerializeResourceTree(root, rva);
+    EXPECT_EQ(section.size() % 8, 0u);
+    int leaves = 0;
+    for (const ResourceEntry& type : root.entries) {
+        for (const ResourceEntry& name : type.subdir[0].entries) {
+            const ResourceEntry& leaf = name.subdir[0].entries[0];
+            EXPECT_EQ(leaf.sectionOffset % 8, 0u);
+            ASSERT_LE(leaf.sectionOffset + leaf.data.size(), section.size());
+            EXPECT_TRUE(
+                std::equal(leaf.data.begin(), leaf.data.end(), &section[leaf.sectionOffset]));
+            leaves++;
+        }
+    }
+    EXPECT_EQ(leaves, 3);
+}
+
 }  // namespace
