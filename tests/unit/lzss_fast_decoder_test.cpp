@@ -194,4 +194,24 @@ TEST(LzssFastDecoder, ReportsReadsOfUnwrittenPositions) {
     }
 }
 
+// The tools decode a whole stream from a zeroed ring, as the installer's freshly allocated one
+// is: what a stream reads before writing it comes out as zeros.
+TEST(LzssFastDecoder, CompleteDecodingStartsFromAZeroedRing) {
+    const struct {
+        const char* name;
+        std::string stream;
+        std::string decoded;
+    } cases[] = {
+        {"match before any byte", LzssTokenWriter().Match(1, 0).End(), std::string(2, '\0')},
+        {"match one past the written", LzssTokenWriter().Literals("ab").Match(3, 0).End(),
+         std::string("ab\0\0", 4)},
+        {"match across the ring's end", LzssTokenWriter().Literal('x').Match(4095, 1).End(),
+         std::string("x\0\0x", 4)},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> stream = Bytes(c.stream);
+        EXPECT_EQ(DecodeLzssComplete(stream.data(), stream.size()), Bytes(c.decoded)) << c.name;
+    }
+}
+
 }  // namespace
