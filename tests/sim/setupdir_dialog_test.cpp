@@ -77,4 +77,25 @@ TEST_F(SetupDirDialog, EnterAcceptsAndDestructionAborts) {
     EXPECT_STREQ(InstallState.targetDir, PROPOSED);
 }
 
+// The help text has no terminator and is shown through a buffer with room for one more byte
+// than the longest text it shows whole.
+TEST_F(SetupDirDialog, HelpShowsTextsUpTo4095BytesWhole) {
+    const struct {
+        size_t size;
+        size_t shown;
+    } cases[] = {{1, 1}, {4095, 4095}, {4096, 4095}, {5000, 4095}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string text(c.size, 'h');
+        for (size_t i = 0; i < c.size; i += 97) text[i] = (char)('a' + i % 26);
+        sim::SetResource("DIRHLP", "TEXT", std::vector<uint8_t>(text.begin(), text.end()));
+        sim::Press(DIRDLG_HELP);
+        sim::Press(DIRDLG_ABORT);
+        EXPECT_EQ(Run(), 0);
+        ASSERT_EQ(sim::MessageBoxes().size(), 2u);
+        EXPECT_EQ(sim::MessageBoxes()[0].text, text.substr(0, c.shown));
+        TearDown(), SetUp();
+    }
+}
+
 }  // namespace
