@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <string>
+
 #define FUZZ_CHECK(condition, reason)                                                    \
     do {                                                                                 \
         if (!(condition)) {                                                              \
@@ -12,3 +14,10 @@
             abort();                                                                     \
         }                                                                                \
     } while (0)
+
+// True when an error message starts with "FILE:LINE:", as the tools' input errors do.
+inline bool NamesFileAndLine(const std::string& message, const std::string& file) {
+    size_t digit = file.size() + 1;
+    return message.compare(0, digit, file + ":") == 0 && digit < message.size() &&
+           message[digit] >= '0' && message[digit] <= '9';
+}

@@ -10,7 +10,6 @@
 // QV_FUZZ_TRANSCRIPT set, each run's transcript goes to stderr (for reading a finding).
 #include <stdio.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -18,6 +17,7 @@
 #include "engine/core/checksum.h"
 #include "engine/installstate.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_sandbox.h"
 #include "platform/sim/sim.h"
 #include "shell/shell.h"
 
@@ -25,31 +25,9 @@ namespace {
 
 const int DIRECTORY_OK = 102;  // the directory dialog's OK button
 
-void RemoveSandbox();
-
-// Every run creates and removes the drive folders and the installed files, so the sandbox sits
-// in memory (/dev/shm) where the system has one: on a disk those calls took over half the time.
-std::string SandboxPattern() {
-    std::error_code ignored;
-    bool inMemory =
-        std::filesystem::is_directory("/dev/shm", ignored) && access("/dev/shm", W_OK) == 0;
-    return std::string(inMemory ? "/dev/shm" : "/tmp") + "/qv-fuzz-install-XXXXXX";
-}
-
 const std::string& SandboxRoot() {
-    static std::string root;
-    if (root.empty()) {
-        std::string pattern = SandboxPattern();
-        if (!mkdtemp(pattern.data())) abort();
-        root = pattern;
-        atexit(RemoveSandbox);
-    }
+    static const std::string root = FuzzSandbox("install");
     return root;
-}
-
-void RemoveSandbox() {
-    std::error_code ignored;
-    std::filesystem::remove_all(SandboxRoot(), ignored);
 }
 
 sim::MachineConfig Machine(uint8_t choice) {

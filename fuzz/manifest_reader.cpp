@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_sandbox.h"
 #include "pack/manifest.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
@@ -18,13 +19,7 @@ namespace {
 std::string SourceFolder() {
     static std::string folder;
     if (!folder.empty()) return folder;
-    char pattern[] = "/tmp/qv-fuzz-manifest-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    folder = pattern;
-    atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    });
+    folder = FuzzSandbox("manifest");
     for (const char* name : {"a.txt", "b.exe", "readme.txt"})
         std::ofstream(folder + "/" + name) << "content of " << name;
     return folder;

@@ -10,19 +10,13 @@
 #include <map>
 #include <set>
 
-// toml++ 3.3 asserts things about its input that malformed text breaks ("[~" as a table
-// header, a time without digits), and handles each such case with a parse error right after.
-// Its assertions would end the tool (in debug builds) or, as compiler assumptions, make the
-// error path undefined; turned off, the parse error reaches the user with its line.
-#define TOML_ASSERT(expr) static_assert(true)
-#include <toml++/toml.h>
-
 #include "pack/file_io.h"
 #include "pack/flags.h"
 #include "pack/lzss_encoder.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
 #include "pack/source_date.h"
+#include "pack/toml_text.h"
 
 namespace {
 
@@ -278,70 +272,6 @@ void ItemParser::ParseReserved() {
     }
 }
 
-// The end of a TOML string that opens at text[at] with `quote` (one or three of them), or of
-// a comment ('#'): the index just past it. A single-line string or a comment ends at the
-// line's end; a multi-line one may close with up to two extra quotes.
-size_t SkipStringOrComment(const std::string& text, size_t at) {
-    char open = text[at];
-    if (open == '#') return std::min(text.find('\n', at), text.size());
-    bool multiLine = text.compare(at, 3, std::string(3, open)) == 0;
-    size_t i = at + (multiLine ? 3 : 1);
-    for (; i < text.size(); i++) {
-        if (open == '"' && text[i] == '\\') {
-            i++;
-        } else if (!multiLine && (text[i] == open || text[i] == '\n')) {
-            return i + 1;
-        } else if (multiLine && text.compare(i, 3, std::string(3, open)) == 0) {
-            i += 3;
-            for (int extra = 0; extra < 2 && i < text.size() && text[i] == open; extra++) i++;
-            return i;
-        }
-    }
-    return text.size();
-}
-
-// The code point of the UTF-8 sequence at text[at] (0 when it is not a 2- or 3-byte one).
-uint32_t CodePointAt(const std::string& text, size_t at) {
-    auto byte = [&](size_t i) { return i < text.size() ? (unsigned char)text[i] : 0u; };
-    uint32_t lead = byte(at);
-    if ((lead & 0xE0) == 0xC0 && (byte(at + 1) & 0xC0) == 0x80)
-        return ((lead & 0x1F) << 6) | (byte(at + 1) & 0x3F);
-    if ((lead & 0xF0) == 0xE0 && (byte(at + 1) & 0xC0) == 0x80 && (byte(at + 2) & 0xC0) == 0x80)
-        return ((lead & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
-    return 0;
-}
-
-// toml++ 3.3 reaches undefined behaviour (an unreachable point) when it tests one of these
-// characters for whitespace, which it does outside strings and also inside a string that
-// follows a malformed value.
-bool TomlParserTripsOn(uint32_t c) {
-    return (c >= 0xA1 && c <= 0x499) || (c >= 0xFB46 && c <= 0xFEFE);
-}
-
-// TOML allows non-ASCII text only inside strings and comments; anything else is refused here,
-// and so is every character the parser trips on, wherever it stands, before the text
-// reaches the parser. Such a character can still be given as a \uXXXX escape in a "string".
-void CheckTextForParser(const std::string& text, const ItemContext& context) {
-    int line = 1;
-    size_t quotedEnd = 0;  // text before this index lies in a string or a comment
-    for (size_t i = 0; i < text.size(); i++) {
-        unsigned char c = (unsigned char)text[i];
-        if (i >= quotedEnd && (c == '"' || c == '\'' || c == '#'))
-            quotedEnd = SkipStringOrComment(text, i);
-        if (c >= 0x80 && i >= quotedEnd)
-            FailAt(context, line, "non-ASCII character outside a string or comment");
-        if (c >= 0x80 && TomlParserTripsOn(CodePointAt(text, i))) {
-            char code[16];
-            snprintf(code, sizeof code, "U+%04X", CodePointAt(text, i));
-            FailAt(context, line,
-                   std::string("character ") + code +
-                       " cannot be read safely by the TOML parser; write it as a \\u escape "
-                       "in a \"string\"");
-        }
-        line += c == '\n';
-    }
-}
-
 }  // namespace
 
 std::string DefaultPackedName(const std::string& target, bool compressed) {
@@ -355,7 +285,8 @@ std::string DefaultPackedName(const std::string& target, bool compressed) {
 std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
                                         const std::string& baseDir) {
     ItemContext context{displayName, baseDir};
-    CheckTextForParser(text, context);
+    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
+        FailAt(context, problem->line, problem->what);
     toml::table root;
     try {
         root = toml::parse(text, displayName);

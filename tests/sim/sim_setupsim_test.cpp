@@ -180,6 +180,11 @@ TEST_F(SetupsimFiles, MistakesAreRefusedWithTheirLine) {
         {false, "press_ok = \"no\"\n", "1: 'press_ok' must be true or false"},
         {false, "directory = \"C:\\\\Q\"\nanswer = 1\n",
          "2: unknown key 'answer' in the answers file"},
+        // Text the TOML parser cannot be given safely is refused before it reaches it; the
+        // parser's own checks of malformed text end in its error, with the line.
+        {true, "# a machine\n\xC8\x8C = 1\n", "2: non-ASCII character outside a string"},
+        {false, "directory = \"C:\\\\Q\xD2\x86\"\n", "1: character U+0486 cannot be read safely"},
+        {true, "start_dir = \"A:\"\n[~\n", "2: "},
     };
     for (const Case& c : cases) {
         std::string path = Write(c.machine ? "m.toml" : "a.toml", c.text);

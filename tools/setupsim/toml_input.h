@@ -9,7 +9,10 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <toml++/toml.h>
+
+#include "pack/file_io.h"
+#include "pack/pack_error.h"
+#include "pack/toml_text.h"
 
 [[noreturn]] inline void FailAt(const std::string& file, const toml::node& node,
                                 const std::string& why) {
@@ -18,11 +21,23 @@
     throw std::runtime_error(message.str());
 }
 
+// The file's text, checked for what the parser cannot read safely, then parsed.
 inline toml::table ParseTomlFile(const std::string& path) {
+    std::string text;
     try {
-        return toml::parse_file(path);
+        std::vector<uint8_t> bytes = ReadFileBytes(path);
+        text.assign(bytes.begin(), bytes.end());
+    } catch (const PackError& error) {
+        throw std::runtime_error(error.what());
+    }
+    std::ostringstream message;
+    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text)) {
+        message << path << ":" << problem->line << ": " << problem->what;
+        throw std::runtime_error(message.str());
+    }
+    try {
+        return toml::parse(text, path);
     } catch (const toml::parse_error& error) {
-        std::ostringstream message;
         message << path << ":" << error.source().begin.line << ": " << error.description();
         throw std::runtime_error(message.str());
     }

@@ -1,0 +1,53 @@
+// Claim: any machine file text is either read into a machine or refused with one error that
+// names the file and a line; a machine that was read and refers to no host file or folder
+// boots the simulated Windows, and everything it puts in place stays inside its root folder.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_sandbox.h"
+#include "tools/setupsim/machine_file.h"
+
+namespace {
+
+bool RefersToHost(const MachineFile& machine) {
+    for (const sim::DriveConfig& drive : machine.config.drives)
+        if (!drive.hostDir.empty()) return true;
+    for (const MachineFile::PresentFile& file : machine.files)
+        if (!file.hostFrom.empty()) return true;
+    return !machine.folders.empty() || !machine.diskettes.empty();
+}
+
+// The sandbox holds the machine file and the machine's root folder, nothing else.
+bool OnlyFileAndRootIn(const std::string& sandbox) {
+    for (const auto& entry : std::filesystem::directory_iterator(sandbox)) {
+        std::string name = entry.path().filename().string();
+        if (name != "machine.toml" && name != "root") return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string sandbox = FuzzSandbox("machine");
+    const std::string path = sandbox + "/machine.toml", root = sandbox + "/root";
+    std::ofstream(path, std::ios::binary).write((const char*)data, (std::streamsize)size);
+    MachineFile machine;
+    try {
+        machine = ReadMachineFile(path);
+    } catch (const std::runtime_error& error) {
+        FUZZ_CHECK(NamesFileAndLine(error.what(), path), "errors name the file and a line");
+        return 0;
+    }
+    if (RefersToHost(machine)) return 0;
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    BootMachine(machine, root);
+    FUZZ_CHECK(OnlyFileAndRootIn(sandbox), "the machine stays inside its root folder");
+    return 0;
+}

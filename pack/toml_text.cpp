@@ -1,0 +1,73 @@
+// The check of TOML text before toml++ 3.3 sees it: which characters it cannot be given, and
+// where strings and comments (the only places TOML allows non-ASCII text) begin and end.
+#include "pack/toml_text.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+namespace {
+
+// The end of a TOML string that opens at text[at] with `quote` (one or three of them), or of
+// a comment ('#'): the index just past it. A single-line string or a comment ends at the
+// line's end; a multi-line one may close with up to two extra quotes.
+size_t SkipStringOrComment(const std::string& text, size_t at) {
+    char open = text[at];
+    if (open == '#') return std::min(text.find('\n', at), text.size());
+    bool multiLine = text.compare(at, 3, std::string(3, open)) == 0;
+    size_t i = at + (multiLine ? 3 : 1);
+    for (; i < text.size(); i++) {
+        if (open == '"' && text[i] == '\\') {
+            i++;
+        } else if (!multiLine && (text[i] == open || text[i] == '\n')) {
+            return i + 1;
+        } else if (multiLine && text.compare(i, 3, std::string(3, open)) == 0) {
+            i += 3;
+            for (int extra = 0; extra < 2 && i < text.size() && text[i] == open; extra++) i++;
+            return i;
+        }
+    }
+    return text.size();
+}
+
+// The code point of the UTF-8 sequence at text[at] (0 when it is not a 2- or 3-byte one).
+uint32_t CodePointAt(const std::string& text, size_t at) {
+    auto byte = [&](size_t i) { return i < text.size() ? (unsigned char)text[i] : 0u; };
+    uint32_t lead = byte(at);
+    if ((lead & 0xE0) == 0xC0 && (byte(at + 1) & 0xC0) == 0x80)
+        return ((lead & 0x1F) << 6) | (byte(at + 1) & 0x3F);
+    if ((lead & 0xF0) == 0xE0 && (byte(at + 1) & 0xC0) == 0x80 && (byte(at + 2) & 0xC0) == 0x80)
+        return ((lead & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
+    return 0;
+}
+
+// toml++ 3.3 reaches undefined behaviour (an unreachable point) when it tests one of these
+// characters for whitespace, which it does outside strings and also inside a string that
+// follows a malformed value.
+bool TomlParserTripsOn(uint32_t c) {
+    return (c >= 0xA1 && c <= 0x499) || (c >= 0xFB46 && c <= 0xFEFE);
+}
+
+}  // namespace
+
+std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text) {
+    int line = 1;
+    size_t quotedEnd = 0;  // text before this index lies in a string or a comment
+    for (size_t i = 0; i < text.size(); i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (i >= quotedEnd && (c == '"' || c == '\'' || c == '#'))
+            quotedEnd = SkipStringOrComment(text, i);
+        if (c >= 0x80 && i >= quotedEnd)
+            return TomlTextProblem{line, "non-ASCII character outside a string or comment"};
+        if (c >= 0x80 && TomlParserTripsOn(CodePointAt(text, i))) {
+            char code[16];
+            snprintf(code, sizeof code, "U+%04X", CodePointAt(text, i));
+            return TomlTextProblem{line, std::string("character ") + code +
+                                             " cannot be read safely by the TOML parser; write "
+                                             "it as a \\u escape in a \"string\""};
+        }
+        line += c == '\n';
+    }
+    return std::nullopt;
+}
