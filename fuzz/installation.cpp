@@ -33,16 +33,10 @@ const std::string& SandboxRoot() {
 sim::MachineConfig Machine(uint8_t choice) {
     sim::MachineConfig config;
     config.root = SandboxRoot();
-    sim::DriveConfig a;
-    a.letter = 'A';
-    a.type = DRIVE_REMOVABLE;
-    a.sectorsPerCluster = 1;
-    a.freeClusters = 0;
-    a.totalClusters = 2847;
     sim::DriveConfig c;
     c.letter = 'C';
     if (choice & 2) c.writeCapacity = 20000;
-    config.drives = {a, c};
+    config.drives = {sim::DisketteDrive('A', 0), c};
     return config;
 }
 

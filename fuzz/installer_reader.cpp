@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(view.blockEnd <= size, "the block ends inside the file");
         ListInstallerText(data, size, view);
         ListInstallerJson(data, size, view);
-        std::vector<std::string> problems = VerifyInstaller(data, size, view);
+        std::vector<std::string> problems = VerifyInstaller(data, view);
         if (problems.empty()) CheckVerifiedView(view);
     }
     return 0;

@@ -75,7 +75,7 @@ int CommandVerify(const InspectOptions& options, std::ostream& out, std::ostream
     return Guarded(err, [&] {
         std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
-        std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+        std::vector<std::string> problems = VerifyInstaller(file.data(), view);
         for (const std::string& problem : problems)
             err << options.installerPath << ": " << problem << "\n";
         if (problems.empty())
@@ -89,7 +89,7 @@ int CommandExtract(const InspectOptions& options, std::ostream& out, std::ostrea
         std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), options.reader);
         ExtractResult result =
-            ExtractInstaller(file.data(), file.size(), view, options.outputDir, options.force);
+            ExtractInstaller(file.data(), view, options.outputDir, options.force);
         for (const std::string& problem : result.problems)
             err << options.installerPath << ": " << problem << "\n";
         if (!result.problems.empty() && !options.force) {

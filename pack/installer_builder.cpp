@@ -170,7 +170,7 @@ size_t WriteExternalFiles(const std::vector<PackedItem>& items, const std::strin
 // The freshly built file must pass the same verification a shipped one would.
 void CheckBuiltInstaller(const std::vector<uint8_t>& file) {
     InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
-    std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+    std::vector<std::string> problems = VerifyInstaller(file.data(), view);
     if (!problems.empty())
         throw PackError("the built installer fails verification: " + problems[0]);
 }

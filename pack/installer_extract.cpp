@@ -76,10 +76,10 @@ void WriteItem(const InstallerView& view, const DecodedItem& item, const std::st
 
 }  // namespace
 
-ExtractResult ExtractInstaller(const uint8_t* data, size_t size, const InstallerView& view,
+ExtractResult ExtractInstaller(const uint8_t* data, const InstallerView& view,
                                const std::string& dir, bool force) {
     ExtractResult result;
-    result.problems = VerifyInstaller(data, size, view);
+    result.problems = VerifyInstaller(data, view);
     if (!view.tableRead) return result;
     std::vector<DecodedItem> items = DecodeAll(data, view);
     for (const DecodedItem& item : items) {

@@ -7,7 +7,7 @@
 #include "pack/flags.h"
 #include "pack/installer_output.h"
 #include "pack/lzss_stream.h"
-#include "pack/json_text.h"
+#include "pack/quoted_string.h"
 
 namespace {
 

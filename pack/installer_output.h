@@ -26,5 +26,6 @@ struct ExtractResult {
 // as it decodes, and each damaged one is named among the problems. Items are decoded as the
 // installer would (the ring kept from one compressed item to the next) into DIR/<target
 // name>, with the modification time from the entry's DOS date and time taken as UTC.
-ExtractResult ExtractInstaller(const uint8_t* data, size_t size, const InstallerView& view,
+// `data`: the bytes ReadInstaller read `view` from.
+ExtractResult ExtractInstaller(const uint8_t* data, const InstallerView& view,
                                const std::string& dir, bool force = false);

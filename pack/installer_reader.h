@@ -55,9 +55,9 @@ std::vector<size_t> FindOffsetMarkers(const uint8_t* data, size_t from, size_t t
 // Every check of the file: the trailer, COMPFILES at packageOffset, the PE checksum when set,
 // the package rules the installer relies on, and every compressed stream ending with its end
 // marker exactly at storedSize without reading ring positions it has not written. One line
-// per problem; empty when the file is sound.
-std::vector<std::string> VerifyInstaller(const uint8_t* data, size_t size,
-                                         const InstallerView& view);
+// per problem; empty when the file is sound. `data`: the bytes ReadInstaller read `view`
+// from (the view says which of them lie in the file).
+std::vector<std::string> VerifyInstaller(const uint8_t* data, const InstallerView& view);
 
 // "item 3 (READ_ME.TXT)": how messages name an entry.
 std::string ItemLabel(const InstallerView& view, size_t index);

@@ -118,8 +118,7 @@ void CheckUniqueTargets(const InstallerView& view, std::vector<std::string>* pro
 
 }  // namespace
 
-std::vector<std::string> VerifyInstaller(const uint8_t* data, size_t size,
-                                         const InstallerView& view) {
+std::vector<std::string> VerifyInstaller(const uint8_t* data, const InstallerView& view) {
     std::vector<std::string> problems = view.problems;
     CheckFileLevel(view, &problems);
     if (!view.tableRead) return problems;

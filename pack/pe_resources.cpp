@@ -21,7 +21,8 @@ const int LEAF_LEVEL = 2;          // type (0), name (1), language (2)
 
 class TreeReader {
    public:
-    TreeReader(const uint8_t* file, size_t size, const PeImage& image, size_t base, size_t end)
+    // The tree lies in file[base, end), which the caller has checked lies in the file.
+    TreeReader(const uint8_t* file, const PeImage& image, size_t base, size_t end)
         : file_(file), image_(image), base_(base), end_(end) {}
 
     ResourceDir ReadDir(uint32_t offset, int level) {
@@ -132,7 +133,7 @@ ResourceDir ReadResourceTree(const uint8_t* file, size_t size, const PeImage& im
     uint64_t base = (uint64_t)s.rawPointer + (rva - s.virtualAddress);
     if (end > size || base >= end)
         throw PackError("PE resource section lies past the end of the file");
-    TreeReader reader(file, size, image, (size_t)base, (size_t)end);
+    TreeReader reader(file, image, (size_t)base, (size_t)end);
     return reader.ReadDir(0, 0);
 }
 

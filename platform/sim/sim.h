@@ -76,6 +76,10 @@ struct MachineConfig {
     bool createSystemDirs = true;
 };
 
+// A 3.5" 1.44 MB diskette drive: 2847 clusters of one 512-byte sector, `freeClusters` of them
+// free. A fixed drive with ample space is a DriveConfig as it comes.
+DriveConfig DisketteDrive(char letter, DWORD freeClusters);
+
 // A fresh machine: forgets everything of the previous one (files on the host stay where they
 // are; drive folders are created), resets the clock to 0, the transcript, the script, handles,
 // memory and GDI accounting. Restores the facade's table (RestorePlatformCalls).

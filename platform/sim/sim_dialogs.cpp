@@ -326,7 +326,7 @@ INT_PTR RunModalLoop(HWND handle) {
 
 using namespace sim::detail;
 
-INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+INT_PTR WINAPI Sim_DialogBoxParamA(HINSTANCE /*hInstance*/, LPCSTR lpTemplateName, HWND hWndParent,
                                    DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     const sim::DialogData* t = lpTemplateName && !IS_INTRESOURCE(lpTemplateName)
                                    ? FindRegisteredDialog(lpTemplateName)

@@ -52,6 +52,19 @@ OpenFile* FindOpenFile(HANDLE handle) {
     return &it->second;
 }
 
+// What ReadFile and WriteFile check before moving a byte, in Windows' order: the count done is
+// zeroed first, then the handle, the arguments and the handle's access are checked. The open
+// file, or nullptr with the last error set.
+OpenFile* TransferFile(HANDLE handle, const void* buffer, DWORD count, LPDWORD done,
+                       bool (*allowed)(DWORD access)) {
+    OpenFile* file = FindOpenFile(handle);
+    if (done) *done = 0;
+    if (!file) return SetError(ERROR_INVALID_HANDLE), nullptr;
+    if (!done || (!buffer && count)) return SetError(ERROR_INVALID_PARAMETER), nullptr;
+    if (!allowed(file->access)) return SetError(ERROR_ACCESS_DENIED), nullptr;
+    return file;
+}
+
 uint64_t HostSize(const std::string& hostPath) {
     std::error_code ec;
     uint64_t size = std::filesystem::file_size(hostPath, ec);
@@ -136,9 +149,9 @@ static uintptr_t RegisterOpenFile(const Resolved& r, DWORD access, DWORD share, 
 }
 
 HANDLE WINAPI Sim_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                              LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                              LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                              HANDLE hTemplateFile) {
+                              HANDLE /*hTemplateFile*/) {
     Resolved r;
     DWORD error = 0;
     if (!ResolvePath(lpFileName, &r, &error)) return FailOpen(error);
@@ -169,13 +182,10 @@ HANDLE WINAPI Sim_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dw
 }
 
 BOOL WINAPI Sim_ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                         LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-    OpenFile* file = FindOpenFile(hFile);
-    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-    if (!file) return SetError(ERROR_INVALID_HANDLE), FALSE;
-    if (!lpNumberOfBytesRead || (!lpBuffer && nNumberOfBytesToRead))
-        return SetError(ERROR_INVALID_PARAMETER), FALSE;
-    if (!Reads(file->access)) return SetError(ERROR_ACCESS_DENIED), FALSE;
+                         LPDWORD lpNumberOfBytesRead, LPOVERLAPPED /*lpOverlapped*/) {
+    OpenFile* file =
+        TransferFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, Reads);
+    if (!file) return FALSE;
     int fd = open(file->hostPath.c_str(), O_RDONLY);
     if (fd < 0) return SetError(ERROR_READ_FAULT), FALSE;
     DWORD total = 0;
@@ -225,13 +235,10 @@ int WriteHost(const OpenFile& file, const void* bytes, DWORD count) {
 }  // namespace
 
 BOOL WINAPI Sim_WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                          LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-    OpenFile* file = FindOpenFile(hFile);
-    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-    if (!file) return SetError(ERROR_INVALID_HANDLE), FALSE;
-    if (!lpNumberOfBytesWritten || (!lpBuffer && nNumberOfBytesToWrite))
-        return SetError(ERROR_INVALID_PARAMETER), FALSE;
-    if (!Writes(file->access)) return SetError(ERROR_ACCESS_DENIED), FALSE;
+                          LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED /*lpOverlapped*/) {
+    OpenFile* file =
+        TransferFile(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, Writes);
+    if (!file) return FALSE;
     const sim::DriveConfig* drive = FindDrive(file->drive);
     uint64_t growth = 0;
     DWORD count = BytesThatFit(*file, nNumberOfBytesToWrite, &growth);

@@ -117,7 +117,8 @@ BOOL WINAPI Sim_DeleteFileA(LPCSTR lpFileName) {
     return TRUE;
 }
 
-BOOL WINAPI Sim_CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+BOOL WINAPI Sim_CreateDirectoryA(LPCSTR lpPathName,
+                                 LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
     Resolved r;
     DWORD error = 0;
     if (!ResolvePath(lpPathName, &r, &error)) return SetError(error), FALSE;

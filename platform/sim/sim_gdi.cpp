@@ -58,7 +58,7 @@ int WINAPI Sim_ReleaseDC(HWND hWnd, HDC hDC) {
     return 1;
 }
 
-HPEN WINAPI Sim_CreatePen(int iStyle, int cWidth, COLORREF color) {
+HPEN WINAPI Sim_CreatePen(int /*iStyle*/, int cWidth, COLORREF color) {
     GdiObject pen{true, false, cWidth, color};
     return reinterpret_cast<HPEN>(NewObject(pen));
 }

@@ -29,16 +29,9 @@ void SetError(DWORD code) {
 namespace {
 
 std::vector<DriveConfig> DefaultDrives() {
-    DriveConfig a;
-    a.letter = 'A';
-    a.type = DRIVE_REMOVABLE;
-    a.sectorsPerCluster = 1;
-    a.bytesPerSector = 512;
-    a.freeClusters = 2847;  // a 1.44 MB diskette
-    a.totalClusters = 2847;
     DriveConfig c;
     c.letter = 'C';
-    return {a, c};
+    return {DisketteDrive('A', 2847), c};  // A: an empty diskette
 }
 
 void CreateDirectoryOf(const std::string& path) {
@@ -51,6 +44,17 @@ void CreateDirectoryOf(const std::string& path) {
 }  // namespace detail
 
 using namespace detail;
+
+DriveConfig DisketteDrive(char letter, DWORD freeClusters) {
+    DriveConfig drive;
+    drive.letter = letter;
+    drive.type = DRIVE_REMOVABLE;
+    drive.sectorsPerCluster = 1;
+    drive.bytesPerSector = 512;
+    drive.freeClusters = freeClusters;
+    drive.totalClusters = 2847;
+    return drive;
+}
 
 void Boot(const MachineConfig& config) {
     RestorePlatformCalls();
@@ -199,21 +203,11 @@ void QueueAction(const UserAction& action) {
 }
 
 void Type(int control, const std::string& text, const std::string& dialog) {
-    UserAction action;
-    action.kind = ActionKind::Type;
-    action.control = control;
-    action.text = text;
-    action.dialog = dialog;
-    QueueAction(action);
+    QueueAction({ActionKind::Type, control, text, dialog});
 }
 
 void Press(int control, const std::string& dialog, int64_t at) {
-    UserAction action;
-    action.kind = ActionKind::Press;
-    action.control = control;
-    action.dialog = dialog;
-    action.at = at;
-    QueueAction(action);
+    QueueAction({ActionKind::Press, control, "", dialog, at});
 }
 
 void AnswerMessageBox(int answer, const std::string& textContains,

@@ -151,7 +151,7 @@ HRSRC WINAPI Sim_FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
     return reinterpret_cast<HRSRC>(handle);
 }
 
-HGLOBAL WINAPI Sim_LoadResource(HMODULE hModule, HRSRC hResInfo) {
+HGLOBAL WINAPI Sim_LoadResource(HMODULE /*hModule*/, HRSRC hResInfo) {
     if (!M().resourceData.count(reinterpret_cast<uintptr_t>(hResInfo)))
         return SetError(ERROR_INVALID_HANDLE), nullptr;
     return reinterpret_cast<HGLOBAL>(hResInfo);
@@ -163,12 +163,12 @@ LPVOID WINAPI Sim_LockResource(HGLOBAL hResData) {
     return (LPVOID)it->second;
 }
 
-DWORD WINAPI Sim_SizeofResource(HMODULE hModule, HRSRC hResInfo) {
+DWORD WINAPI Sim_SizeofResource(HMODULE /*hModule*/, HRSRC hResInfo) {
     auto it = M().resourceSizes.find(reinterpret_cast<uintptr_t>(hResInfo));
     if (it == M().resourceSizes.end()) return SetError(ERROR_INVALID_HANDLE), 0;
     return (DWORD)it->second;
 }
 
-BOOL WINAPI Sim_FreeResource(HGLOBAL hResData) {
+BOOL WINAPI Sim_FreeResource(HGLOBAL /*hResData*/) {
     return FALSE;
 }

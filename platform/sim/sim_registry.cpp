@@ -88,7 +88,7 @@ DWORD CopyNameList(const std::vector<std::string>& names, LPSTR buffer, DWORD si
 
 using namespace sim::detail;
 
-LONG WINAPI Sim_RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+LONG WINAPI Sim_RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
                               PHKEY phkResult) {
     bool known = false;
     std::string base = KeyPathOf(hKey, &known);
@@ -106,8 +106,8 @@ LONG WINAPI Sim_RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSA
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI Sim_RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                                 LPBYTE lpData, LPDWORD lpcbData) {
+LONG WINAPI Sim_RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/,
+                                 LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     bool known = false;
     std::string path = KeyPathOf(hKey, &known);
     if (!known) return ERROR_INVALID_HANDLE;

@@ -146,9 +146,10 @@ void PlaceNewWindow(Window* window, int x, int y, int width, int height) {
 
 }  // namespace
 
-HWND WINAPI Sim_CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName,
+HWND WINAPI Sim_CreateWindowExA(DWORD /*dwExStyle*/, LPCSTR lpClassName, LPCSTR lpWindowName,
                                 DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                                HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
+                                HWND hWndParent, HMENU /*hMenu*/, HINSTANCE /*hInstance*/,
+                                LPVOID /*lpParam*/) {
     if (!lpClassName || IS_INTRESOURCE(lpClassName))
         return SetError(kErrorCannotFindClass), nullptr;
     std::string upper = UpperAscii(lpClassName);
@@ -208,7 +209,9 @@ BOOL WINAPI Sim_UpdateWindow(HWND hWnd) {
     return TRUE;
 }
 
-LRESULT WINAPI Sim_DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+// The simulated windows have no non-client area, menus or system commands to handle.
+LRESULT WINAPI Sim_DefWindowProcA(HWND /*hWnd*/, UINT /*Msg*/, WPARAM /*wParam*/,
+                                  LPARAM /*lParam*/) {
     return 0;
 }
 
@@ -331,7 +334,7 @@ BOOL WINAPI Sim_GetWindowRect(HWND hWnd, LPRECT lpRect) {
     return TRUE;
 }
 
-BOOL WINAPI Sim_MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
+BOOL WINAPI Sim_MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL /*bRepaint*/) {
     Window* window = FindWindowByHandle(hWnd);
     if (!window) return SetError(ERROR_INVALID_WINDOW_HANDLE), FALSE;
     window->windowRect = RECT{X, Y, X + nWidth, Y + nHeight};

@@ -18,26 +18,19 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from qvtest import SKIPPED, manifest_item  # noqa: E402
+
 try:
     import pefile
 except ImportError:
     print("python3-pefile is not installed")
-    sys.exit(77)
+    sys.exit(SKIPPED)
 
 MARKER = b"QVPKGOFFSET~3.2\0"
-MANIFEST = """
-[[item]]
-source = "readme.txt"
-target = "READ_ME.TXT"
-flags = ["embedded", "compressed", "overwrite"]
-date = 2001-10-11T17:42:12
-
-[[item]]
-source = "data.bin"
-target = "DATA.BIN"
-flags = ["embedded"]
-date = 2001-10-11T17:42:12
-"""
+MANIFEST = (manifest_item("readme.txt", "READ_ME.TXT", ["embedded", "compressed", "overwrite"],
+                          "2001-10-11T17:42:12") +
+            manifest_item("data.bin", "DATA.BIN", ["embedded"], "2001-10-11T17:42:12"))
 
 
 MACHINES = {"i386": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
@@ -146,7 +139,7 @@ def main():
     stubs = [(None, s) for s in args.stubs if os.path.exists(s)] + products
     if not stubs and not installers:
         print("no stub built; nothing to check")
-        return 77
+        return SKIPPED
     failed = False
     with tempfile.TemporaryDirectory() as work:
         open(os.path.join(work, "m.toml"), "w").write(MANIFEST)

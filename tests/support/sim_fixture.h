@@ -69,21 +69,11 @@ class SimTest : public ::testing::Test {
     sim::MachineConfig DefaultMachine() const {
         sim::MachineConfig config;
         config.root = root_;
-        sim::DriveConfig a;
-        a.letter = 'A';
-        a.type = DRIVE_REMOVABLE;
-        a.sectorsPerCluster = 1;
-        a.bytesPerSector = 512;
-        a.freeClusters = 1000;
-        a.totalClusters = 2847;
+        // Listed so that DriveOf finds them; the directories are the simulation's defaults
+        // (C:\WINDOWS, C:\WINDOWS\SYSTEM, started as A:\SETUP.EXE from A:\).
         sim::DriveConfig c;
         c.letter = 'C';
-        c.type = DRIVE_FIXED;
-        config.drives = {a, c};
-        config.windowsDir = "C:\\WINDOWS";
-        config.systemDir = "C:\\WINDOWS\\SYSTEM";
-        config.currentDir = "A:\\";
-        config.modulePath = "A:\\SETUP.EXE";
+        config.drives = {sim::DisketteDrive('A', 1000), c};
         return config;
     }
 

@@ -5,29 +5,22 @@ whole product installed either way. A machine file diskette with both host_dir a
 an error naming its line.
 usage: diskette_preview_check.py SOURCE_DIR NATIVE_BUILD_DIR WIN32_BUILD_DIR
 Exits 77 (skipped) without the win32 stub and demo programs, or without mtools."""
-import json
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
-SKIPPED = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+
 TARGET = ("C", "Program Files", "VarnookSW", "QRVNE32")
-
-
-def run(args, code=0):
-    result = subprocess.run(args, capture_output=True, text=True)
-    if result.returncode != code:
-        sys.exit(f"FAILED: {' '.join(args)} exited {result.returncode}:\n{result.stdout}{result.stderr}")
-    return result
 
 
 def boxes(setupsim, installer, machine, root, answers=None):
     args = [setupsim, installer, "--json", "--machine", machine, "--root", root]
     if answers:
         args += ["--answers", answers]
-    events = [json.loads(line) for line in run(args).stdout.splitlines()]
+    events = json_lines(run(args).stdout)
     return [e["caption"] for e in events if e["event"] == "messagebox"]
 
 
@@ -40,22 +33,16 @@ def installed(root):
 
 def main():
     source, native, win32 = sys.argv[1:4]
-    stub = os.path.join(win32, "setup-stub.exe")
-    programs = [os.path.join(win32, "demo", p) for p in ("qvconvrt.exe", "qvregfix.exe")]
-    if not all(os.path.exists(p) for p in [stub] + programs) or not shutil.which("mformat"):
+    if not demo_built(win32) or not shutil.which("mformat"):
         print("skipped: needs the win32 preset's stub and demo programs, and mtools")
         return SKIPPED
     setuppack, setupsim = os.path.join(native, "setuppack"), os.path.join(native, "setupsim")
     with tempfile.TemporaryDirectory(prefix="diskette-demo-") as work:
         pkg = os.path.join(work, "pkg")
-        shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(pkg, "files"))
-        shutil.copy(os.path.join(source, "demo", "manifest-diskettes.toml"), pkg)
-        os.makedirs(os.path.join(pkg, "programs"))
-        for program in programs:
-            shutil.copy(program, os.path.join(pkg, "programs", os.path.basename(program).upper()))
+        manifest = stage_demo(source, win32, pkg, "manifest-diskettes.toml")
         disks = os.path.join(work, "disks")
         installer = os.path.join(disks, "SETUP.EXE")
-        run([setuppack, "build", os.path.join(pkg, "manifest-diskettes.toml"), "--stub", stub,
+        run([setuppack, "build", manifest, "--stub", os.path.join(win32, "setup-stub.exe"),
              "-o", installer, "--diskettes", disks])
         run([setuppack, "verify", installer, "--diskettes", disks])
         machine = os.path.join(work, "machine.toml")

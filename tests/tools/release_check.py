@@ -12,18 +12,11 @@
 import os
 import shutil
 import struct
-import subprocess
 import sys
 import tempfile
 
-SKIPPED = 77
-
-
-def run(args, env=None, cwd=None):
-    result = subprocess.run(args, capture_output=True, text=True, env=env, cwd=cwd)
-    if result.returncode != 0:
-        sys.exit(f"FAILED: {' '.join(args)} exited {result.returncode}:\n{result.stdout}{result.stderr}")
-    return result.stdout
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from qvtest import SKIPPED, run  # noqa: E402
 
 
 def copy_demo_files(source, to, mtime):
@@ -54,7 +47,7 @@ def check_installed(source, build):
         run([setuppack, "build", "manifest.toml", "--stub", "win64", "-o", "setup64.exe"], cwd=work)
         for installer in ("setup.exe", "setup64.exe"):
             run([setuppack, "verify", installer], cwd=work)
-        report = run([setupsim, "setup.exe", "--root", "root"], cwd=work)
+        report = run([setupsim, "setup.exe", "--root", "root"], cwd=work).stdout
         installed = os.path.join(work, "root", "C", "Program Files", "VarnookSW", "QRVNE32")
         for name in os.listdir(os.path.join(work, "product")):
             if not os.path.exists(os.path.join(installed, name)):

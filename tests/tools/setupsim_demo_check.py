@@ -7,22 +7,15 @@ checking the transcript (JSON lines) and the installed files:
   3. the user pressing Abort Install during the copy.
 Usage: setupsim_demo_check.py SOURCE_DIR NATIVE_BUILD_DIR WIN32_BUILD_DIR
 Exits 77 (skipped) when the Windows stub or the demo programs have not been built."""
-import json
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
-SKIPPED = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+
 TARGET = "C:\\Program Files\\VarnookSW\\QRVNE32"
-
-
-def run(args):
-    result = subprocess.run(args, capture_output=True, text=True)
-    if result.returncode != 0:
-        sys.exit(f"{' '.join(args)} failed ({result.returncode}):\n{result.stdout}{result.stderr}")
-    return result.stdout
 
 
 def preview(setupsim, installer, root, machine=None, answers=None):
@@ -31,7 +24,7 @@ def preview(setupsim, installer, root, machine=None, answers=None):
         args += ["--machine", machine]
     if answers:
         args += ["--answers", answers]
-    return [json.loads(line) for line in run(args).splitlines()]
+    return json_lines(run(args).stdout)
 
 
 def events(transcript, kind):
@@ -95,22 +88,16 @@ def check_abort(transcript):
 
 def main():
     source, native, win32 = sys.argv[1:4]
-    stub = os.path.join(win32, "setup-stub.exe")
-    programs = [os.path.join(win32, "demo", p) for p in ("qvconvrt.exe", "qvregfix.exe")]
-    if not all(os.path.exists(p) for p in [stub] + programs):
+    if not demo_built(win32):
         print("skipped: build the win32 preset first")
         return SKIPPED
     work = tempfile.mkdtemp(prefix="setupsim-demo-")
     try:
         pkg = os.path.join(work, "pkg")
-        shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(pkg, "files"))
-        shutil.copy(os.path.join(source, "demo", "manifest.toml"), pkg)
-        os.makedirs(os.path.join(pkg, "programs"))
-        for program in programs:
-            shutil.copy(program, os.path.join(pkg, "programs", os.path.basename(program).upper()))
+        manifest = stage_demo(source, win32, pkg)
         installer = os.path.join(work, "setup.exe")
-        run([os.path.join(native, "setuppack"), "build", os.path.join(pkg, "manifest.toml"),
-             "--stub", stub, "-o", installer])
+        run([os.path.join(native, "setuppack"), "build", manifest,
+             "--stub", os.path.join(win32, "setup-stub.exe"), "-o", installer])
         setupsim = os.path.join(native, "setupsim")
         files = {name: os.path.join(pkg, "files", name) for name in os.listdir(os.path.join(pkg, "files"))}
 

@@ -95,9 +95,9 @@ disk = "Disk 2"
 
     std::vector<uint8_t> file = ReadFileBytes(options.outputPath);
     InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
-    EXPECT_EQ(VerifyInstaller(file.data(), file.size(), view), std::vector<std::string>{});
+    EXPECT_EQ(VerifyInstaller(file.data(), view), std::vector<std::string>{});
     EXPECT_EQ(view.packageOffset, view.resourceOffset);
-    ExtractResult result = ExtractInstaller(file.data(), file.size(), view, dir_ + "/out");
+    ExtractResult result = ExtractInstaller(file.data(), view, dir_ + "/out");
     EXPECT_TRUE(result.problems.empty());
     EXPECT_EQ(result.written, 3u);
     struct {

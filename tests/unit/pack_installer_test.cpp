@@ -44,7 +44,7 @@ std::vector<std::string> Verify(const std::vector<uint8_t>& file) {
     options.haveOffset = true;
     options.packageOffset = PLAIN_OFFSET;
     InstallerView view = ReadInstaller(file.data(), file.size(), options);
-    return VerifyInstaller(file.data(), file.size(), view);
+    return VerifyInstaller(file.data(), view);
 }
 
 std::vector<uint8_t> Resealed(std::vector<uint8_t> file) {

@@ -12,7 +12,6 @@ usage: gui_scenarios.py BITS SOURCE_DIR NATIVE_BUILD_DIR [SCENARIO...]
   QV_WINE64, QV_WINE32 and DISPLAY. Exit 77 (skipped, with the reason) without them, on a
   machine that runs no 32-bit code, or when the Windows builds are missing.
 """
-import json
 import os
 import shutil
 import subprocess
@@ -20,7 +19,10 @@ import sys
 import tempfile
 import time
 
-SKIPPED = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from qvtest import (SKIPPED, demo_built, json_lines, manifest_item, stage_demo,  # noqa: E402
+                    toml_value)
+
 DIRDLG_TITLE = "Installation Directory"
 PROGRESS_TITLE = "Installing Application Files"
 TEMPLATES = {DIRDLG_TITLE: "DIRDLG", PROGRESS_TITLE: "PROGRESSDLG"}
@@ -109,28 +111,13 @@ SCENARIOS = [
 
 # The diskette set: one file in the installer, a compressed one on "Disk 2", a stored
 # critical one on "Disk 3".
-DISKETTE_MANIFEST = """
-[[item]]
-source = "files/READ_ME.TXT"
-target = "READ_ME.TXT"
-flags = ["embedded", "compressed", "overwrite"]
-date = 2001-10-11T17:42:12
-
-[[item]]
-source = "files/QVHELP.HLP"
-target = "QVHELP.HLP"
-disk = "Disk 2"
-flags = ["external", "compressed", "overwrite"]
-date = 2001-10-10T09:15:30
-
-[[item]]
-source = "files/QVFORMS.DAT"
-target = "QVFORMS.DAT"
-disk = "Disk 3"
-flags = ["external", "overwrite", "critical"]
-compress = "never"
-date = 2001-10-09T12:00:00
-"""
+DISKETTE_MANIFEST = (
+    manifest_item("files/READ_ME.TXT", "READ_ME.TXT", ["embedded", "compressed", "overwrite"],
+                  "2001-10-11T17:42:12") +
+    manifest_item("files/QVHELP.HLP", "QVHELP.HLP", ["external", "compressed", "overwrite"],
+                  "2001-10-10T09:15:30", disk="Disk 2") +
+    manifest_item("files/QVFORMS.DAT", "QVFORMS.DAT", ["external", "overwrite", "critical"],
+                  "2001-10-09T12:00:00", disk="Disk 3", compress="never"))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -138,19 +125,13 @@ date = 2001-10-09T12:00:00
 
 def pack_installer(bits, source, native, work):
     win = os.path.join(source, "build", "win64" if bits == 64 else "win32")
-    stub = os.path.join(win, "setup-stub.exe")
-    programs = [os.path.join(win, "demo", p) for p in ("qvconvrt.exe", "qvregfix.exe")]
-    if not all(os.path.exists(p) for p in [stub] + programs):
+    if not demo_built(win):
         return None
-    pkg = os.path.join(work, "pkg")
-    shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(pkg, "files"))
-    shutil.copy(os.path.join(source, "demo", "manifest.toml"), pkg)
-    os.makedirs(os.path.join(pkg, "programs"))
-    for program in programs:
-        shutil.copy(program, os.path.join(pkg, "programs", os.path.basename(program).upper()))
+    manifest = stage_demo(source, win, os.path.join(work, "pkg"))
     installer = os.path.join(work, "setup.exe")
-    subprocess.run([os.path.join(native, "setuppack"), "build", os.path.join(pkg, "manifest.toml"),
-                    "--stub", stub, "-o", installer], check=True, capture_output=True)
+    subprocess.run([os.path.join(native, "setuppack"), "build", manifest,
+                    "--stub", os.path.join(win, "setup-stub.exe"), "-o", installer],
+                   check=True, capture_output=True)
     return installer
 
 
@@ -207,27 +188,23 @@ def host_tree(top):
     return found
 
 
-def toml_string(text):
-    return json.dumps(text)
-
-
 def sim_machine(s, target, program_files, installer):
     lines = ['[[drive]]', 'letter = "A"', 'type = "removable"']
     if s["diskettes"]:  # DIFFERENCES["diskette_left_out"]
-        lines += ['host_dir = ' + toml_string(os.path.join(os.path.dirname(installer), "..", "all"))]
+        lines += ['host_dir = ' + toml_value(os.path.join(os.path.dirname(installer), "..", "all"))]
     lines += ['[[drive]]', 'letter = "C"',
              'type = "fixed"', '[[registry]]',
-             'key = ' + toml_string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion"),
-             'name = "ProgramFilesDir"', 'value = ' + toml_string(program_files)]
+             'key = ' + toml_value("SOFTWARE\\Microsoft\\Windows\\CurrentVersion"),
+             'name = "ProgramFilesDir"', 'value = ' + toml_value(program_files)]
     if s["directory_value"]:
-        lines += ['[[registry]]', 'key = ' + toml_string(PRODUCT_KEY), 'name = "Directory"',
-                  'value = ' + toml_string(target)]
+        lines += ['[[registry]]', 'key = ' + toml_value(PRODUCT_KEY), 'name = "Directory"',
+                  'value = ' + toml_value(target)]
     if s["user_data"]:
-        lines += ['[[file]]', 'path = ' + toml_string(target + "\\QVDATA.DB"),
-                  'content = ' + toml_string(USER_DATA.decode()),
+        lines += ['[[file]]', 'path = ' + toml_value(target + "\\QVDATA.DB"),
+                  'content = ' + toml_value(USER_DATA.decode()),
                   'written = ' + USER_DATA_WRITTEN]
     if s["running_window"]:
-        lines += ['running_windows = [%s]' % toml_string(s["running_window"])]
+        lines += ['running_windows = [%s]' % toml_value(s["running_window"])]
         lines.insert(0, lines.pop())  # a top-level key goes before the tables
     return "\n".join(lines) + "\n"
 
@@ -236,7 +213,7 @@ def sim_answers(s):
     lines = ["press_ok = false"]
     for kind, value in s["steps"]:
         lines += ["[[action]]", 'dialog = "DIRDLG"']
-        lines += ["type = " + toml_string(value), "control = %d" % EDIT] if kind == "type" else \
+        lines += ["type = " + toml_value(value), "control = %d" % EDIT] if kind == "type" else \
                  ["press = %d" % value]
     if s["abort"]:
         lines += ["[[action]]", 'dialog = "PROGRESSDLG"', "press = %d" % ABORT, "at = 200"]
@@ -251,7 +228,7 @@ def run_sim(s, setupsim, installer, work, target, program_files):
     result = subprocess.run([setupsim, installer, "--json", "--root", root, "--machine", machine,
                              "--answers", answers], capture_output=True, text=True, timeout=120)
     expect(result.returncode == 0, "setupsim failed: " + result.stdout[-2000:] + result.stderr)
-    transcript = [json.loads(line) for line in result.stdout.splitlines()]
+    transcript = json_lines(result.stdout)
     seen = []
     for e in transcript:
         if e["event"] == "dialog-start":

@@ -1,13 +1,19 @@
 // What both tools' command lines share (CLI11): the exit codes, the footer that documents
-// them, and running a parse so that help and --version exit 0 and every usage error prints
-// the message and the usage of the command it concerns on stderr and exits 2.
+// them, the version flag, and running a parse so that help and --version exit 0 and every
+// usage error prints the message and the usage of the command it concerns on stderr and
+// exits 2.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
+
+#ifndef QV_VERSION  // the build gives each tool the project's version
+#define QV_VERSION "unknown"
+#endif
 
 namespace cli {
 
@@ -57,6 +63,19 @@ inline int Parse(CLI::App& app, int argc, char** argv) {
 inline void AddCommonFlags(CLI::App& app, const std::string& version) {
     app.set_version_flag("--version", app.get_name() + " " + version);
     app.footer(kExitCodes);
+}
+
+// A tool's main: its command line with the common flags and what `define` adds, parsed; then,
+// unless the parse has ended the run (help, version, usage error), `run`, whose result is the
+// exit code.
+inline int RunTool(int argc, char** argv, const std::string& name, const std::string& description,
+                   const std::function<void(CLI::App&)>& define,
+                   const std::function<int(const CLI::App&)>& run) {
+    CLI::App app(description, name);
+    AddCommonFlags(app, QV_VERSION);
+    define(app);
+    int parsed = Parse(app, argc, argv);
+    return parsed >= 0 ? parsed : run(app);
 }
 
 }  // namespace cli

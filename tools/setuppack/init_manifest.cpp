@@ -1,8 +1,6 @@
 // Writing a first manifest from a folder.
 #include "tools/setuppack/init_manifest.h"
 
-#include <stdio.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "pack/manifest.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
+#include "pack/quoted_string.h"
 #include "tools/common/ascii.h"
 
 namespace fs = std::filesystem;
@@ -117,22 +116,6 @@ std::vector<InitFile> ScanFolder(const std::string& folder) {
 }
 
 namespace {
-
-std::string TomlString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\', out += (char)c;
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04X", c);
-            out += escaped;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
 
 // A path or message on one line of the terminal: control characters shown as '?'.
 std::string LineSafe(std::string text) {

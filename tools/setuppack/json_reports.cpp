@@ -64,7 +64,7 @@ int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& rea
     try {
         std::vector<uint8_t> file = ReadFileBytes(installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), reader);
-        std::vector<std::string> problems = VerifyInstaller(file.data(), file.size(), view);
+        std::vector<std::string> problems = VerifyInstaller(file.data(), view);
         problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
         out << "{\"installer\": " << JsonString(installerPath)
             << ", \"ok\": " << (problems.empty() ? "true" : "false")

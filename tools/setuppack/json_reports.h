@@ -8,7 +8,7 @@
 
 #include "pack/installer_builder.h"
 #include "pack/installer_reader.h"
-#include "pack/json_text.h"
+#include "pack/quoted_string.h"
 
 // Builds like CommandBuild; on success prints {output, items, external_files, listed_bytes,
 // stored_bytes, ratio, package_offset, block_size, file_size}. Exit code 0 or 1.

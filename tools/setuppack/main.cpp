@@ -15,10 +15,6 @@
 #include "tools/setuppack/json_reports.h"
 #include "tools/setuppack/stub_path.h"
 
-#ifndef QV_VERSION
-#define QV_VERSION "unknown"
-#endif
-
 namespace {
 
 struct Arguments {
@@ -198,15 +194,14 @@ int Run(const std::string& command, Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app(
-        "Builds installer files from a manifest and a stub, and lists, verifies and "
-        "extracts them.",
-        "setuppack");
-    cli::AddCommonFlags(app, QV_VERSION);
-    app.require_subcommand(1);
     Arguments args;
-    AddCommands(app, &args);
-    int parsed = cli::Parse(app, argc, argv);
-    if (parsed >= 0) return parsed;
-    return Run(app.get_subcommands().front()->get_name(), args);
+    return cli::RunTool(
+        argc, argv, "setuppack",
+        "Builds installer files from a manifest and a stub, and lists, verifies and extracts "
+        "them.",
+        [&](CLI::App& app) {
+            app.require_subcommand(1);
+            AddCommands(app, &args);
+        },
+        [&](const CLI::App& app) { return Run(app.get_subcommands().front()->get_name(), args); });
 }

@@ -268,16 +268,9 @@ void ReadTables(const std::string& file, const toml::table& root, MachineFile& m
 
 MachineFile DefaultMachine() {
     MachineFile machine;
-    sim::DriveConfig a;
-    a.letter = 'A';
-    a.type = DRIVE_REMOVABLE;
-    a.freeClusters = 0;
-    a.totalClusters = 2847;
-    a.sectorsPerCluster = 1;
-    sim::DriveConfig c;
+    sim::DriveConfig c;  // fixed, with ample space
     c.letter = 'C';
-    c.type = DRIVE_FIXED;
-    machine.config.drives = {a, c};
+    machine.config.drives = {sim::DisketteDrive('A', 0), c};
     // A started program runs a while, as on a real machine, so its file is still in use when
     // the installer tries to delete it right after the start.
     machine.config.programRunMs = 2000;

@@ -12,10 +12,6 @@
 #include "tools/common/cli_support.h"
 #include "tools/setupsim/preview.h"
 
-#ifndef QV_VERSION
-#define QV_VERSION "unknown"
-#endif
-
 namespace {
 
 struct Options {
@@ -64,14 +60,11 @@ int Preview(Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app(
-        "Previews an installer on a simulated Windows machine: every window, prompt "
-        "and file it touches.",
-        "setupsim");
-    cli::AddCommonFlags(app, QV_VERSION);
     Options options;
-    AddOptions(app, &options);
-    int parsed = cli::Parse(app, argc, argv);
-    if (parsed >= 0) return parsed;
-    return Preview(options);
+    return cli::RunTool(
+        argc, argv, "setupsim",
+        "Previews an installer on a simulated Windows machine: every window, prompt and file it "
+        "touches.",
+        [&](CLI::App& app) { AddOptions(app, &options); },
+        [&](const CLI::App&) { return Preview(options); });
 }
