@@ -1,8 +1,6 @@
 // Claim: any answers file text is either read into a script of the simulated user or refused
 // with one error that names the file and a line; a script that was read can be given to the
 // simulated Windows.
-#include <fstream>
-#include <stdexcept>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -12,14 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string sandbox = FuzzSandbox("answers");
     const std::string path = sandbox + "/answers.toml";
-    std::ofstream(path, std::ios::binary).write((const char*)data, (std::streamsize)size);
     AnswersFile answers;
-    try {
-        answers = ReadAnswersFile(path);
-    } catch (const std::runtime_error& error) {
-        FUZZ_CHECK(NamesFileAndLine(error.what(), path), "errors name the file and a line");
-        return 0;
-    }
+    if (!ReadAsToolInput(data, size, path, ReadAnswersFile, &answers)) return 0;
     sim::MachineConfig machine;
     machine.root = sandbox + "/root";
     sim::Boot(machine);

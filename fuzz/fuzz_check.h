@@ -1,10 +1,13 @@
 // The fuzz targets' one assertion: a property that does not hold aborts with its reason, in
-// libFuzzer runs and in corpus replays alike (unlike assert, also in release builds).
+// libFuzzer runs and in corpus replays alike (unlike assert, also in release builds); and the
+// check every reader of a tool's input files shares.
 #pragma once
 
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
 #define FUZZ_CHECK(condition, reason)                                                    \
@@ -15,9 +18,22 @@
         }                                                                                \
     } while (0)
 
-// True when an error message starts with "FILE:LINE:", as the tools' input errors do.
-inline bool NamesFileAndLine(const std::string& message, const std::string& file) {
-    size_t digit = file.size() + 1;
-    return message.compare(0, digit, file + ":") == 0 && digit < message.size() &&
-           message[digit] >= '0' && message[digit] <= '9';
+// Writes the input to `path` and reads it back with a tool's reader (`read`, taking the path):
+// true with `*result` set, or false when the reader refused it with an error, which must name
+// the file and a line ("FILE:LINE: ..."), as the tools' input errors do.
+template <typename Result, typename Reader>
+bool ReadAsToolInput(const uint8_t* data, size_t size, const std::string& path, Reader read,
+                     Result* result) {
+    std::ofstream(path, std::ios::binary).write((const char*)data, (std::streamsize)size);
+    try {
+        *result = read(path);
+        return true;
+    } catch (const std::runtime_error& error) {
+        std::string message = error.what();
+        size_t digit = path.size() + 1;
+        FUZZ_CHECK(message.compare(0, digit, path + ":") == 0 && digit < message.size() &&
+                       message[digit] >= '0' && message[digit] <= '9',
+                   "errors name the file and a line");
+        return false;
+    }
 }

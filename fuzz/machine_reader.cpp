@@ -4,8 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -36,15 +34,9 @@ bool OnlyFileAndRootIn(const std::string& sandbox) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string sandbox = FuzzSandbox("machine");
     const std::string path = sandbox + "/machine.toml", root = sandbox + "/root";
-    std::ofstream(path, std::ios::binary).write((const char*)data, (std::streamsize)size);
     MachineFile machine;
-    try {
-        machine = ReadMachineFile(path);
-    } catch (const std::runtime_error& error) {
-        FUZZ_CHECK(NamesFileAndLine(error.what(), path), "errors name the file and a line");
+    if (!ReadAsToolInput(data, size, path, ReadMachineFile, &machine) || RefersToHost(machine))
         return 0;
-    }
-    if (RefersToHost(machine)) return 0;
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     BootMachine(machine, root);
