@@ -81,6 +81,22 @@ flags = ["embedded", "compressed"]
     EXPECT_TRUE(IsValidDosDateTime(items[0].entry.fileDate, items[0].entry.fileTime));
 }
 
+// Show names give the ShowWindow values Windows defines for them (SW_HIDE to SW_SHOWDEFAULT).
+TEST_F(ManifestTest, ShowNamesGiveTheirShowWindowValues) {
+    const struct {
+        const char* name;
+        uint16_t value;
+    } cases[] = {{"hidden", 0},     {"normal", 1},  {"minimized", 2}, {"maximized", 3},
+                 {"noactivate", 4}, {"show", 5},    {"minimize", 6},  {"minnoactive", 7},
+                 {"showna", 8},     {"restore", 9}, {"default", 10}};
+    for (const auto& c : cases) {
+        std::vector<ManifestItem> items =
+            Parse(std::string("[[item]]\ntarget = \"RUN.EXE\"\n") +
+                  "flags = [\"launch_at_end\"]\nshow = \"" + c.name + "\"\n");
+        EXPECT_EQ(items[0].entry.showCommand, c.value) << c.name;
+    }
+}
+
 TEST(ManifestNames, DefaultPackedName) {
     struct {
         const char* target;
