@@ -106,7 +106,7 @@ def check_json(setuppack, stub, work):
 def check_init(setuppack, stub, work):
     """A folder with names the package cannot hold: those are left out and named, and the
     manifest written builds and verifies as it is."""
-    product = os.path.join(work, "product")
+    product = os.path.join(work, "product \u00e9\u0486")  # characters TOML must escape
     names = {"README.TXT": True, "PROG.EXE": True, "DATA/BASE.DB": True, "NOEXTENSION12345678": True,
              "a very long file name.txt": False, "CON.TXT": False, "Data/base.db": False,
              "deep/er/X.TXT": False, "&WIN/Y.TXT": False, "caf\u00e9.txt": False}
