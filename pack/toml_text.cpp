@@ -54,7 +54,9 @@ bool TomlParserTripsOn(uint32_t c) {
 std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text) {
     int line = 1;
     size_t quotedEnd = 0;  // text before this index lies in a string or a comment
-    for (size_t i = 0; i < text.size(); i++) {
+    // A byte-order mark, as some editors save UTF-8, is skipped by the parser too.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t i = start; i < text.size(); i++) {
         unsigned char c = (unsigned char)text[i];
         if (i >= quotedEnd && (c == '"' || c == '\'' || c == '#'))
             quotedEnd = SkipStringOrComment(text, i);

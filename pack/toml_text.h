@@ -20,5 +20,6 @@ struct TomlTextProblem {
 
 // The first place where the text holds what the parser cannot be given safely: non-ASCII
 // text outside strings and comments (TOML allows none there), or anywhere a character the
-// parser trips on. Such a character can still be written as a \uXXXX escape in a "string".
+// parser trips on (a leading byte-order mark is allowed). Such a character can still be written
+// as a \uXXXX escape in a "string".
 std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text);

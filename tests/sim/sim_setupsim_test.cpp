@@ -185,6 +185,13 @@ TEST_F(SetupsimFiles, MistakesAreRefusedWithTheirLine) {
         {true, "# a machine\n\xC8\x8C = 1\n", "2: non-ASCII character outside a string"},
         {false, "directory = \"C:\\\\Q\xD2\x86\"\n", "1: character U+0486 cannot be read safely"},
         {true, "start_dir = \"A:\"\n[~\n", "2: "},
+        // A byte-order mark is no character; an escape that decodes to one the parser cannot be
+        // given does not reach it through a date either.
+        {true, "\xEF\xBB\xBFstart_dir = \"A:\\\\\"\nstartdir = \"B\"\n",
+         "2: unknown key 'startdir'"},
+        {false, "\xEF\xBB\xBFpress_ok = \"no\"\n", "1: 'press_ok' must be true or false"},
+        {true, "[[file]]\npath = \"C:\\\\X\"\nwritten = \"\\u00E9\"\n",
+         "3: written is a UTC date and time"},
     };
     for (const Case& c : cases) {
         std::string path = Write(c.machine ? "m.toml" : "a.toml", c.text);

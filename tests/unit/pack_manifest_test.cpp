@@ -185,6 +185,8 @@ TEST_F(ManifestTest, RejectsWhatTheFormatCannotHoldWithTheLine) {
         {"a character the TOML parser trips on", head + "target = 0\"\xD2\x86\"\n", 4,
          "U+0486 cannot be read safely"},
         {"unknown key", head + "target = \"A\"\ncolour = 3\n", 5, "unknown key"},
+        {"unknown key after a byte-order mark", "\xEF\xBB\xBF" + head + "target = \"A\"\nhue = 3\n",
+         5, "unknown key"},
         {"listed size too big", head + "target = \"A\"\nlisted_size = 4294967296\n", 5,
          "between 0"},
         {"compress value", head + "target = \"A\"\ncompress = \"yes\"\n", 5, "'compress' must"},

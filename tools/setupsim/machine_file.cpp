@@ -185,6 +185,13 @@ DWORD ReadAttributes(const std::string& file, const toml::table& t) {
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
+// Only text made of what a date and time is written with goes to the parser a second time:
+// a string's escapes have been decoded by then, so it could hold what the parser cannot be
+// given (the check of the file's text saw only the escapes).
+bool IsDateTimeText(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789-:.+TtZz ") == std::string::npos;
+}
+
 // A UTC time: a TOML date-time with an offset (Z or +hh:mm) or the report's own text form
 // "YYYY-MM-DDTHH:MM:SSZ".
 FILETIME ReadWritten(const std::string& file, const toml::node& node) {
@@ -192,7 +199,8 @@ FILETIME ReadWritten(const std::string& file, const toml::node& node) {
     if (!when) {
         std::optional<std::string> text = node.value_exact<std::string>();
         try {
-            if (text) when = toml::parse("t = " + *text)["t"].value_exact<toml::date_time>();
+            if (text && IsDateTimeText(*text))
+                when = toml::parse("t = " + *text)["t"].value_exact<toml::date_time>();
         } catch (const toml::parse_error&) {
             // not a date and time: told below
         }
