@@ -1,8 +1,9 @@
 // The fuzz targets' one assertion: a property that does not hold aborts with its reason, in
 // libFuzzer runs and in corpus replays alike (unlike assert, also in release builds); and the
-// check every reader of a tool's input files shares.
+// check the targets of setupsim's file readers share.
 #pragma once
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+// One folder per process: `name` (the target's) names it at the first call; later calls return
+// the same folder.
 inline std::string FuzzSandbox(const char* name) {
     static std::string root;
     if (!root.empty()) return root;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -20,26 +21,27 @@ bool RefersToHost(const MachineFile& machine) {
     return !machine.folders.empty() || !machine.diskettes.empty();
 }
 
-// The sandbox holds the machine file and the machine's root folder, nothing else.
-bool OnlyFileAndRootIn(const std::string& sandbox) {
-    for (const auto& entry : std::filesystem::directory_iterator(sandbox)) {
-        std::string name = entry.path().filename().string();
-        if (name != "machine.toml" && name != "root") return false;
-    }
-    return true;
+// The folder holds exactly these names.
+bool HoldsOnly(const std::string& folder, std::set<std::string> names) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (names.erase(entry.path().filename().string()) == 0) return false;
+    return names.empty();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string sandbox = FuzzSandbox("machine");
-    const std::string path = sandbox + "/machine.toml", root = sandbox + "/root";
+    // The root lies two levels down, so that a path climbing one or two levels out of it
+    // shows as a stray name in a folder the check lists.
+    const std::string path = sandbox + "/machine.toml", root = sandbox + "/box/root";
     MachineFile machine;
     if (!ReadAsToolInput(data, size, path, ReadMachineFile, &machine) || RefersToHost(machine))
         return 0;
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     BootMachine(machine, root);
-    FUZZ_CHECK(OnlyFileAndRootIn(sandbox), "the machine stays inside its root folder");
+    FUZZ_CHECK(HoldsOnly(sandbox, {"machine.toml", "box"}) && HoldsOnly(sandbox + "/box", {"root"}),
+               "the machine stays inside its root folder");
     return 0;
 }

@@ -45,7 +45,7 @@ inline std::string QuotedString(const std::string& text, PastAscii pastAscii) {
         if (c == '"' || c == '\\') {
             out += '\\', out += (char)c;
         } else if (length > 0) {
-            snprintf(escaped, sizeof escaped, codePoint > 0xFFFF ? "\\U%08X" : "\\u%04X",
+            snprintf(escaped, sizeof escaped, codePoint > 0xFFFF ? "\\U%08x" : "\\u%04x",
                      codePoint);
             out += escaped;
             i += length - 1;

@@ -12,6 +12,19 @@
 
 namespace {
 
+// A folder of the test's own, removed however the test ends.
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char pattern[] = "/tmp/qv_quoted_XXXXXX";
+        if (const char* made = mkdtemp(pattern)) path = made;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+
 TEST(QuotedString, JsonAndTomlDifferOnlyPastAscii) {
     struct Case {
         std::string text, json, toml;
@@ -22,9 +35,9 @@ TEST(QuotedString, JsonAndTomlDifferOnlyPastAscii) {
         {"a\tb\r\n\x1b", "\"a\\u0009b\\u000d\\u000a\\u001b\"",
          "\"a\\u0009b\\u000d\\u000a\\u001b\""},
         {"\x7f", "\"\\u007f\"", "\"\\u007f\""},
-        {"caf\xc3\xa9", "\"caf\\u00c3\\u00a9\"", "\"caf\\u00E9\""},
+        {"caf\xc3\xa9", "\"caf\\u00c3\\u00a9\"", "\"caf\\u00e9\""},
         {"\xe2\x82\xac\xf0\x9f\x98\x80", "\"\\u00e2\\u0082\\u00ac\\u00f0\\u009f\\u0098\\u0080\"",
-         "\"\\u20AC\\U0001F600\""},
+         "\"\\u20ac\\U0001f600\""},
         // Not UTF-8 (ANSI bytes, an overlong slash, a surrogate, a cut sequence): kept as is.
         {"\xe9t\xe9", "\"\\u00e9t\\u00e9\"", "\"\xe9t\xe9\""},
         {"\xc0\xaf", "\"\\u00c0\\u00af\"", "\"\xc0\xaf\""},
@@ -40,8 +53,9 @@ TEST(QuotedString, JsonAndTomlDifferOnlyPastAscii) {
 // A source path with characters the TOML parser cannot be given literally, written as the
 // manifest writer writes it, names the same file when read back.
 TEST(QuotedString, TomlPathReadsBackAsTheSameFile) {
-    char pattern[] = "/tmp/qv_quoted_XXXXXX";
-    std::string dir = mkdtemp(pattern);
+    TempFolder temp;
+    ASSERT_FALSE(temp.path.empty());
+    const std::string& dir = temp.path;
     const std::string folder = "caf\xc3\xa9 \xd2\x86 \xe2\x82\xac";  // U+00E9, U+0486, U+20AC
     std::filesystem::create_directory(dir + "/" + folder);
     std::ofstream(dir + "/" + folder + "/readme.txt") << "hello";
@@ -50,7 +64,6 @@ TEST(QuotedString, TomlPathReadsBackAsTheSameFile) {
     std::vector<ManifestItem> items = ParseManifest(manifest, "m.toml", dir);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].sourcePath, dir + "/" + folder + "/readme.txt");
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
