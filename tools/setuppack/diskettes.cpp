@@ -4,7 +4,6 @@
 #include <time.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <set>
 #include <tuple>
@@ -15,6 +14,7 @@
 #include "pack/pack_error.h"
 #include "tools/setuppack/mtools.h"
 #include "tools/common/ascii.h"
+#include "tools/common/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -263,18 +263,6 @@ std::vector<std::string> ExternalItemProblems(const std::string& installerPath,
     std::vector<uint8_t> file = ReadFileBytes(installerPath);
     InstallerView view = ReadInstaller(file.data(), file.size(), reader);
     if (!externalDir.empty()) return CheckExternalItems(view, LocateInFolder(externalDir));
-    fs::path scratch =
-        fs::temp_directory_path() /
-        ("setuppack-diskettes-" +
-         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    try {
-        std::vector<std::string> problems =
-            CheckExternalItems(view, LocateInDiskettes(diskettesDir, scratch.string()));
-        fs::remove_all(scratch);
-        return problems;
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove_all(scratch, ignored);
-        throw;
-    }
+    ScratchFolder scratch("setuppack-diskettes");
+    return CheckExternalItems(view, LocateInDiskettes(diskettesDir, scratch.path()));
 }

@@ -7,6 +7,7 @@
 
 #include "pack/installer_reader.h"
 #include "platform/sim/sim.h"
+#include "tools/common/scratch_folder.h"
 #include "tools/setuppack/mtools.h"
 
 namespace fs = std::filesystem;
@@ -22,18 +23,9 @@ std::vector<std::pair<std::string, std::string>> FilesIn(const std::string& fold
 }
 
 std::vector<std::pair<std::string, std::string>> FilesOnImage(const std::string& image) {
-    char pattern[] = "/tmp/setupsim-diskette.XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary folder");
-    try {
-        CopyOutOfImage(image, pattern);
-        auto files = FilesIn(pattern);
-        fs::remove_all(pattern);
-        return files;
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove_all(pattern, ignored);
-        throw;
-    }
+    ScratchFolder scratch("setupsim-diskette");
+    CopyOutOfImage(image, scratch.path());
+    return FilesIn(scratch.path());
 }
 
 const DisketteContents* Find(const std::vector<DisketteContents>& diskettes,

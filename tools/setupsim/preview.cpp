@@ -1,15 +1,17 @@
 // setupsim's run of the installer: see preview.h.
 #include "tools/setupsim/preview.h"
 
-#include <stdlib.h>
+#include <ctype.h>
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "engine/installstate.h"
 #include "pack/installer_reader.h"
 #include "resources/templates.h"
 #include "shell/shell.h"
+#include "tools/common/scratch_folder.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/diskette_drive.h"
 #include "tools/setupsim/machine_file.h"
@@ -35,12 +37,6 @@ void ClearDriveFolders(const std::string& root) {
         if (item.is_directory() && name.size() == 1 && isalpha((unsigned char)name[0]))
             std::filesystem::remove_all(item.path());
     }
-}
-
-std::string MakeTemporaryRoot() {
-    char pattern[] = "/tmp/setupsim.XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary folder");
-    return pattern;
 }
 
 std::vector<ReportEvent> RunInstaller(const std::string& image, uint32_t packageOffset,
@@ -72,12 +68,11 @@ std::vector<ReportEvent> RunPreview(const PreviewOptions& options) {
     AnswersFile answers =
         options.answers.empty() ? DefaultAnswers() : ReadAnswersFile(options.answers);
     std::vector<DisketteContents> diskettes = LoadDiskettes(machine, options.machine);
-    bool temporaryRoot = options.root.empty();
-    std::string root = temporaryRoot ? MakeTemporaryRoot() : options.root;
+    // Without --root the drives live in a scratch folder, removed however the run ends.
+    std::optional<ScratchFolder> scratch;
+    if (options.root.empty()) scratch.emplace("setupsim");
+    std::string root = scratch ? scratch->path() : options.root;
     std::filesystem::create_directories(root);
     ClearDriveFolders(root);
-    std::vector<ReportEvent> report =
-        RunInstaller(image, packageOffset, machine, answers, diskettes, root);
-    if (temporaryRoot) std::filesystem::remove_all(root);
-    return report;
+    return RunInstaller(image, packageOffset, machine, answers, diskettes, root);
 }
