@@ -9,19 +9,31 @@
 
 namespace {
 
-// The program's path (at most 259 characters), a blank, 79 characters of arguments and the
-// terminator: a command line is never cut short.
-const size_t COMMAND_LINE_SIZE = PATH_FIELD_SIZE + 1 + ENTRY_ARGUMENTS_SIZE;
+// The program's path (at most 259 characters) in quotes, a blank, 79 characters of arguments
+// and the terminator: a command line is never cut short.
+const size_t COMMAND_LINE_SIZE = 1 + PATH_FIELD_SIZE + 1 + 1 + ENTRY_ARGUMENTS_SIZE;
 
+// Appends `length` bytes of `text` at `end` and returns the new end.
+char* AppendText(char* end, const char* text, size_t length) {
+    memcpy(end, text, length);
+    return end + length;
+}
+
+// A path with a blank goes in quotes: unquoted, Windows tries each prefix ending at a blank
+// as a program first, so "C:\Program Files\..." would start a planted C:\Program.exe. A path
+// without a blank is written as it is, as every 8.3 path always was.
 void BuildCommandLine(char* line, const CopyTableEntry& entry) {
     size_t pathLength = strnlen(InstallState.targetPath, PATH_FIELD_SIZE - 1);
-    memcpy(line, InstallState.targetPath, pathLength);
-    line[pathLength] = '\0';
-    if (entry.arguments[0] == '\0') return;
-    size_t argumentsLength = strnlen(entry.arguments, ENTRY_ARGUMENTS_SIZE - 1);
-    line[pathLength] = ' ';
-    memcpy(line + pathLength + 1, entry.arguments, argumentsLength);
-    line[pathLength + 1 + argumentsLength] = '\0';
+    int quoted = memchr(InstallState.targetPath, ' ', pathLength) != NULL;
+    char* end = line;
+    if (quoted) *end++ = '"';
+    end = AppendText(end, InstallState.targetPath, pathLength);
+    if (quoted) *end++ = '"';
+    if (entry.arguments[0] != '\0') {
+        *end++ = ' ';
+        end = AppendText(end, entry.arguments, strnlen(entry.arguments, ENTRY_ARGUMENTS_SIZE - 1));
+    }
+    *end = '\0';
 }
 
 }  // namespace

@@ -74,17 +74,26 @@ struct LaunchCase {
     std::string command;
 };
 
-TEST_F(EngineFinishing, CommandLineIsThePathUnquotedWithArgumentsAfterOneBlank) {
-    std::string longDir = "C:\\" + std::string(236, 'D');  // 239 characters
+// A program path with a blank goes in quotes, so that Windows cannot take a prefix ending at
+// the blank for the program; a path without one is written as it is.
+TEST_F(EngineFinishing, CommandLineQuotesAPathWithABlankAndPutsArgumentsAfterOneBlank) {
+    std::string longDir = "C:\\" + std::string(236, 'D');        // 239 characters
+    std::string longSpaced = "C:\\MY " + std::string(233, 'D');  // 239 characters, one blank
+    std::string longProgram = std::string(15, 'P') + ".EXE";
     LaunchCase cases[] = {
-        {"no arguments", "C:\\MY APPS", "", "C:\\MY APPS\\RUN.EXE"},
-        {"arguments", "C:\\MY APPS", "/q x", "C:\\MY APPS\\RUN.EXE /q x"},
-        {"longer than 260", longDir, std::string(79, 'a'),
-         longDir + "\\" + std::string(15, 'P') + ".EXE " + std::string(79, 'a')},
+        {"8.3 path", "C:\\MYAPPS", "", "C:\\MYAPPS\\RUN.EXE"},
+        {"8.3 path, arguments", "C:\\MYAPPS", "/q x", "C:\\MYAPPS\\RUN.EXE /q x"},
+        {"blank", "C:\\MY APPS", "", "\"C:\\MY APPS\\RUN.EXE\""},
+        {"blank, arguments", "C:\\MY APPS", "/q x", "\"C:\\MY APPS\\RUN.EXE\" /q x"},
+        {"longest path, longest arguments", longDir, std::string(79, 'a'),
+         longDir + "\\" + longProgram + " " + std::string(79, 'a')},
+        {"longest quoted path, longest arguments", longSpaced, std::string(79, 'a'),
+         "\"" + longSpaced + "\\" + longProgram + "\" " + std::string(79, 'a')},
     };
     for (const LaunchCase& c : cases) {
         SetUp();
-        std::string program = c.command.substr(0, c.command.find(".EXE") + 4);
+        size_t quote = c.command[0] == '"' ? 1 : 0;
+        std::string program = c.command.substr(quote, c.command.find(".EXE") + 4 - quote);
         sim::PutFile(program, "MZ");
         TestItem entry = ProgramEntry(program.substr(c.targetDir.size() + 1), CF_LAUNCH_BEFORE);
         strncpy(entry.entry.arguments, c.arguments.c_str(), sizeof entry.entry.arguments - 1);
@@ -94,7 +103,29 @@ TEST_F(EngineFinishing, CommandLineIsThePathUnquotedWithArgumentsAfterOneBlank) 
         std::vector<sim::Event> launches = sim::EventsOf("launch");
         ASSERT_EQ(launches.size(), 1u) << c.name;
         EXPECT_EQ(launches[0].Get("command"), c.command) << c.name;
+        EXPECT_EQ(launches[0].Get("program"), program) << c.name;
         EXPECT_EQ(launches[0].Get("cwd"), c.targetDir) << c.name;
+    }
+}
+
+// A program planted where the target path has a blank is never started in place of the
+// installed one.
+TEST_F(EngineFinishing, PlantedProgramAtABlankOfTheTargetPathNeverRuns) {
+    const char* targets[] = {"C:\\Program Files\\VarnookSW\\QRVNE32",
+                             "C:\\Program Files (x86)\\VarnookSW\\QRVNE32",
+                             "C:\\Apps\\My Tools\\QRVNE32"};
+    for (const char* target : targets) {
+        SetUp();
+        sim::PutFile("C:\\Program.exe", "MZ planted");
+        sim::PutFile("C:\\Apps\\My.exe", "MZ planted");
+        std::string installed = std::string(target) + "\\RUN.EXE";
+        sim::PutFile(installed, "MZ");
+        EngineRun run;
+        run.targetDir = target;
+        ASSERT_EQ(RunInstall({ProgramEntry("RUN.EXE", CF_LAUNCH_BEFORE)}, run), 1) << target;
+        std::vector<sim::Event> launches = sim::EventsOf("launch");
+        ASSERT_EQ(launches.size(), 1u) << target;
+        EXPECT_EQ(launches[0].Get("program"), installed) << target;
     }
 }
 
