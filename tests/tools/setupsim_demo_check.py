@@ -46,8 +46,11 @@ def check_plain_install(transcript, root, files):
     dialogs = [(e["template"], e["result"]) for e in events(transcript, "dialog")]
     expect(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 1)], f"dialog results {dialogs}")
     launches = events(transcript, "launch")
-    expect([l["command"] for l in launches] ==
-           [TARGET + "\\QVCONVRT.EXE", TARGET + "\\QVREGFIX.EXE"], "both programs launched")
+    programs = [TARGET + "\\QVCONVRT.EXE", TARGET + "\\QVREGFIX.EXE"]
+    # The target path has a blank: the command line quotes it, and the installed program runs.
+    expect([l["command"] for l in launches] == ['"%s"' % p for p in programs],
+           "both programs launched, their paths quoted")
+    expect([l["program"] for l in launches] == programs, "the installed programs ran")
     expect(all(l["cwd"] == TARGET and l["show"] == 1 and l["result"] == 33 for l in launches),
            "launched in the target folder, shown normally")
     percents = [e["percent"] for e in events(transcript, "progress")]

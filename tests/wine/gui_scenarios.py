@@ -29,6 +29,7 @@ TEMPLATES = {DIRDLG_TITLE: "DIRDLG", PROGRESS_TITLE: "PROGRESSDLG"}
 EDIT, OK, HELP, ABORT, PERCENT = 101, 102, 105, 1, 100
 IDOK = 1
 PRODUCT_KEY = "SOFTWARE\\VarnookSW\\Quorvane by Varnook"
+PLANTED = "C:\\Program.exe"  # where an unquoted "C:\Program Files\..." would find a program
 USER_DATA = b"the user's own data"
 # The user's database is older than the installation; both Windows must leave its date alone.
 USER_DATA_WRITTEN = "2026-01-01T00:00:00Z"
@@ -68,7 +69,7 @@ def scenario(name, steps=(("press", OK),), **kw):
     base = dict(name=name, steps=list(steps), directory_value=None, user_data=False,
                 running_window=None, abort=False, corrupt=False, boxes=[],
                 dialogs=["DIRDLG", "PROGRESSDLG"], installed="all", typed_target=None,
-                diskettes=False, inserts=[])
+                diskettes=False, inserts=[], planted=False, windows_version=None, bits=(32, 64))
     base.update(kw)
     return base
 
@@ -76,6 +77,15 @@ def scenario(name, steps=(("press", OK),), **kw):
 SCENARIOS = [
     # Accept the proposed directory; everything installed, both programs run.
     scenario("plain_install"),
+    # The same on the Windows versions Wine can pretend to be (winecfg -v); the PE32 also on
+    # Windows 98.
+    scenario("plain_install_winxp", windows_version="winxp"),
+    scenario("plain_install_win7", windows_version="win7"),
+    scenario("plain_install_win98", windows_version="win98", bits=(32,)),
+    # A program planted at C:\Program.exe (a copy of the demo's converter, which leaves a
+    # marker wherever it runs) is never started in place of the programs under
+    # "C:\Program Files": only the two installed programs run.
+    scenario("planted_program", planted=True),
     # Second run over an earlier installation: the registry names the directory, so the
     # existing folder is accepted; the user's database (install only if absent) is kept.
     scenario("second_run", directory_value="target", user_data=True),
@@ -203,6 +213,8 @@ def sim_machine(s, target, program_files, installer):
         lines += ['[[file]]', 'path = ' + toml_value(target + "\\QVDATA.DB"),
                   'content = ' + toml_value(USER_DATA.decode()),
                   'written = ' + USER_DATA_WRITTEN]
+    if s["planted"]:
+        lines += ['[[file]]', 'path = ' + toml_value(PLANTED), 'content = "MZ planted"']
     if s["running_window"]:
         lines += ['running_windows = [%s]' % toml_value(s["running_window"])]
         lines.insert(0, lines.pop())  # a top-level key goes before the tables
@@ -235,7 +247,8 @@ def run_sim(s, setupsim, installer, work, target, program_files):
             seen.append(("dialog", e["template"]))
         elif e["event"] == "messagebox":
             seen.append(("box", e["caption"], e["text"]))
-    launches = sorted((e["command"], e["cwd"]) for e in transcript if e["event"] == "launch")
+    launched = [e for e in transcript if e["event"] == "launch"]
+    launches = sorted((as_program_sees_it(e["command"]), e["cwd"]) for e in launched)
     # Files on the simulated drive; those the run wrote carry their date and attributes.
     files = host_tree(os.path.join(root, "C", *target[3:].split("\\")))
     for e in transcript:
@@ -243,7 +256,16 @@ def run_sim(s, setupsim, installer, work, target, program_files):
         if e["event"] == "file" and relative in files:
             files[relative].update(written=e["written"], attributes=e["attributes"])
     exit_code = [e["code"] for e in transcript if e["event"] == "exit"]
-    return dict(seen=seen, launches=launches, files=files, exit=exit_code[0] if exit_code else None)
+    return dict(seen=seen, launches=launches, files=files, exit=exit_code[0] if exit_code else None,
+                programs=[e["program"] for e in launched])
+
+
+def as_program_sees_it(command):
+    """The command line as the demo programs write it into their markers: their own path as
+    the runtime hands it over (without the quotes around it), then the arguments."""
+    if command.startswith('"') and '"' in command[1:]:
+        return command[1:].replace('"', "", 1)
+    return command
 
 
 # ---------------------------------------------------------------------------------------------
@@ -255,7 +277,8 @@ class Wine:
         self.loader = os.environ["QV_WINE%d" % bits]
         self.wine64 = os.environ["QV_WINE64"]
         self.qvdrive = os.path.join(source, "build", "win64", "tests", "wine", "qvdrive.exe")
-        self.work = work
+        self.demo_program = os.path.join(source, "build", "win%d" % bits, "demo", "qvconvrt.exe")
+        self.work, self.bits = work, bits
         self.env = dict(os.environ, WINEPREFIX=self.prefix)
         self.view = "/reg:%d" % bits
 
@@ -280,6 +303,17 @@ class Wine:
         """reg.exe on the registry view of the installer's bitness."""
         self.reg_plain(*(list(args) + [self.view]))
 
+    def pretend_version(self, version):
+        """The Windows version the prefix reports (winecfg -v), or back to Wine's default."""
+        if version:
+            if self.bits == 64 and version == "winxp":
+                version = "winxp64"  # the 64-bit loader knows Windows XP by its x64 edition
+            subprocess.run([self.loader, "winecfg", "-v", version], env=self.env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60, check=True)
+        else:
+            self.reg_plain("delete", "HKCU\\Software\\Wine", "/v", "Version", "/f")
+
     def reg_plain(self, *args):
         subprocess.run([self.wine64, "reg"] + list(args), env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -288,6 +322,8 @@ class Wine:
     def reset(self, targets):
         for target in targets:
             shutil.rmtree(self.host_path(target), ignore_errors=True)
+        if os.path.exists(self.host_path(PLANTED)):
+            os.remove(self.host_path(PLANTED))
         self.reg("delete", "HKLM\\" + PRODUCT_KEY.rsplit("\\", 1)[0], "/f")
 
     def start(self, installer, log, from_diskette=False):
@@ -392,6 +428,8 @@ def wine_files(wine, target):
 
 
 def prepare_wine_machine(wine, s, target):
+    if s["planted"]:
+        shutil.copy(wine.demo_program, wine.host_path(PLANTED))
     if s["directory_value"]:
         wine.reg("add", "HKLM\\" + PRODUCT_KEY, "/v", "Directory", "/t", "REG_SZ", "/d", target,
                  "/f")
@@ -414,6 +452,8 @@ def run_wine(s, wine, installer, target):
     disks = os.path.dirname(os.path.dirname(installer)) if s["diskettes"] else None
     if disks:
         wine.add_floppy_drive(os.path.join(disks, "Disk 1"))
+    if s["windows_version"]:
+        wine.pretend_version(s["windows_version"])
     process = wine.start(installer, log, from_diskette=bool(disks))
     try:
         user = WineUser(wine, s, process, disks)
@@ -422,17 +462,24 @@ def run_wine(s, wine, installer, target):
     finally:
         if process.poll() is None:
             process.kill()
+        if s["windows_version"]:
+            wine.pretend_version(None)
         if holder:
             wine.drive("close", s["running_window"], check=False)
             holder.wait(timeout=30)
     files = wine_files(wine, target)
-    launches = []
+    launches, programs = [], []
     for relative, entry in list(files.items()):
         if relative.endswith(".ran"):
             folder = target + ("\\" + relative.rsplit("\\", 1)[0] if "\\" in relative else "")
             launches.append((entry["bytes"].decode("latin-1").strip(), folder))
+            # A program's marker is named after its own file; the planted one runs as
+            # C:\Program.exe wherever its marker lands.
+            name = relative.rsplit("\\", 1)[-1][:-len(".ran")]
+            programs.append(PLANTED if name == PLANTED[3:] else folder + "\\" + name)
             del files[relative]
-    return dict(seen=user.seen, launches=sorted(launches), files=files, exit=exit_code)
+    return dict(seen=user.seen, launches=sorted(launches), files=files, exit=exit_code,
+                programs=programs)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -464,6 +511,9 @@ def check_run(s, run, packed, where):
         if s["diskettes"]:
             return
         expect(len(run["launches"]) == 2, "%s: both programs launched: %s" % (where, run["launches"]))
+        programs = [p.lower() for p in run["programs"]]
+        expect(PLANTED.lower() not in programs,
+               "%s: the planted %s was started: %s" % (where, PLANTED, programs))
         # Still running when the installer deletes it, as the simulated run predicts.
         expect("QVCONVRT.EXE" in files, "%s: the converter stays while it runs" % where)
         return
@@ -556,7 +606,7 @@ def run_all(suite, chosen):
     wine = Wine(suite.bits, suite.source, suite.work)
     failures = 0
     for s in SCENARIOS:
-        if chosen and s["name"] not in chosen:
+        if (chosen and s["name"] not in chosen) or suite.bits not in s["bits"]:
             continue
         started = time.monotonic()
         try:

@@ -94,7 +94,7 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
         } else if (e.kind == "timer-set") {
             report.push_back(Pick(e, "timer", {"id", "ms"}));
         } else if (e.kind == "launch") {
-            report.push_back(Pick(e, "launch", {"command", "show", "cwd", "result"}));
+            report.push_back(Pick(e, "launch", {"command", "program", "show", "cwd", "result"}));
         } else if (e.kind == "stuck") {
             report.push_back(Pick(e, "stuck", {"dialog"}));
         }
