@@ -40,8 +40,9 @@ def accepted_flag_names(setuppack):
         manifest = os.path.join(work, "manifest.toml")
         with open(manifest, "w") as f:
             f.write('[[item]]\ntarget = "X.EXE"\nflags = ["no_such_flag"]\n')
-        result = subprocess.run([setuppack, "build", manifest, "-o", os.path.join(work, "x.exe")],
-                                capture_output=True, text=True)
+        # The manifest is read before the stub is looked for, so no stub is needed.
+        result = subprocess.run([setuppack, "build", manifest, "--stub", os.path.join(work, "none"),
+                                 "-o", os.path.join(work, "x.exe")], capture_output=True, text=True)
     known = re.search(r"\(known: ([^)]*)\)", result.stderr)
     if result.returncode != 1 or not known:
         sys.exit(f"FAILED: setuppack did not list the known flags:\n{result.stderr}")
@@ -66,7 +67,8 @@ def check_flags(source, setuppack, doc):
     in_code = flag_bits_in_code(source)
     documented = documented_flags(doc)
     if set(in_code) != accepted:
-        FAILURES.append(f"pack/flags.cpp names {sorted(in_code)}, setuppack accepts {sorted(accepted)}")
+        FAILURES.append(f"pack/flags.cpp names {sorted(in_code)}, "
+                        f"setuppack accepts {sorted(accepted)}")
     for name in sorted(accepted - set(documented)):
         FAILURES.append(f"{PACKAGING}: flag '{name}' has no row in the flag table")
     for name in sorted(set(documented) - accepted):
