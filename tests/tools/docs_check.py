@@ -2,6 +2,7 @@
 
   - every flag name setuppack's manifest reader accepts has a row in the flag table of
     docs/packaging.md, with the bit the installer gives it, and the table names no other flag;
+  - the page's TOML examples are machine files setupsim reads;
   - the installer's built-in names (window title, default folder, directory token, registry
     key, WIN.INI sections, product windows, free-space minimum) and every message it can show
     appear in docs/packaging.md as the code spells them;
@@ -162,6 +163,30 @@ def check_installer_texts(source, doc):
             FAILURES.append(f"{PACKAGING} does not quote the installer's message '{message}'")
 
 
+# --- the page's machine-file examples -------------------------------------------------------
+
+def check_machine_examples(setupsim, doc):
+    """Every TOML example on the page is a machine file setupsim reads: it runs an empty
+    package (a 4-byte trailer of a zero sum) far enough to show the directory dialog."""
+    examples = re.findall(r"^ *```toml\n(.*?)^ *```", doc, re.M | re.S)
+    if not examples:
+        FAILURES.append(f"{PACKAGING}: no machine-file example found")
+    with tempfile.TemporaryDirectory(prefix="qv-docs-") as work:
+        package = os.path.join(work, "empty.bin")
+        with open(package, "wb") as f:
+            f.write(bytes(4))
+        for number, example in enumerate(examples, 1):
+            machine = os.path.join(work, f"machine{number}.toml")
+            with open(machine, "w") as f:
+                f.write(example)
+            result = subprocess.run([setupsim, package, "--package-offset", "0", "--machine",
+                                     machine, "--root", os.path.join(work, "root")],
+                                    capture_output=True, text=True)
+            if "dialog-start" not in result.stdout:
+                FAILURES.append(f"{PACKAGING}: TOML example {number} is refused by setupsim:\n"
+                                f"{result.stderr}")
+
+
 # --- man pages, README, installation ---------------------------------------------------------
 
 def check_man_pages(source):
@@ -198,6 +223,7 @@ def main():
     doc = read(source, PACKAGING)
     check_flags(source, os.path.join(build, "setuppack"), doc)
     check_installer_texts(source, doc)
+    check_machine_examples(os.path.join(build, "setupsim"), doc)
     check_man_pages(source)
     check_installed(build)
     if FAILURES:
