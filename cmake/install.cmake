@@ -2,6 +2,7 @@
 #   bin/setuppack, bin/setupsim
 #   share/quorvane-setup/stubs/setup-stub-win32.exe, setup-stub-win64.exe
 #   share/doc/quorvane-setup/manifest.md, share/man/man1/setuppack.1, setupsim.1
+#   share/doc/quorvane-setup/packaging.md
 # The native build cannot compile the stubs; they come from the win32 and win64 presets'
 # build folders (QV_STUB_WIN32/QV_STUB_WIN64). scripts/package builds all three presets first
 # and refuses to package without both stubs; a plain `cmake --install` leaves out a stub that
@@ -20,6 +21,7 @@ install(FILES ${QV_STUB_WIN32} DESTINATION ${QV_SHARE_DIR}/stubs RENAME setup-st
 install(FILES ${QV_STUB_WIN64} DESTINATION ${QV_SHARE_DIR}/stubs RENAME setup-stub-win64.exe
         OPTIONAL)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manifest.md DESTINATION ${QV_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/packaging.md DESTINATION ${QV_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/setuppack.1 ${PROJECT_SOURCE_DIR}/docs/setupsim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
