@@ -537,7 +537,9 @@ def compare_aborted(sim, wine, packed):
     for run in (sim, wine):  # a program runs only once its own file is complete
         for command, _ in run["launches"]:
             name = command.rsplit("\\", 1)[-1]
-            expect(run["files"].get(name, {}).get("bytes") == packed.get(name),
+            # Gone is fine: a program deleted after its start may already have ended (a loaded
+            # machine starts and ends it before the installer's deletion).
+            expect(name not in run["files"] or run["files"][name]["bytes"] == packed.get(name),
                    name + " launched before it was complete")
 
 
