@@ -218,6 +218,9 @@ bool StatRegularFile(const std::string& path, FileFacts* facts) {
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::string why;
     FILE* f = OpenRegularForReading(path, &why);
+    const std::string unopened = "cannot be opened: ";
+    if (!f && why == "not found") FailFile("open", path, strerror(ENOENT));
+    if (!f && why.rfind(unopened, 0) == 0) FailFile("open", path, why.substr(unopened.size()));
     if (!f) throw PackError(path + " " + why);
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];

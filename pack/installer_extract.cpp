@@ -112,6 +112,16 @@ std::vector<DecodedItem> DecodeAll(const uint8_t* data, const InstallerView& vie
     return all;
 }
 
+// An existing link among the item's folders would take its file elsewhere.
+bool LinkOnTheWay(const std::string& dir, const std::vector<std::string>& folders) {
+    std::string path = dir;
+    for (const std::string& folder : folders) {
+        path += "/" + folder;
+        if (IsLinkPath(path)) return true;
+    }
+    return false;
+}
+
 void WriteItem(const InstallerView& view, const DecodedItem& item, const std::string& dir) {
     const CopyTableEntry& e = view.items[item.index].entry;
     std::string folder = MakeFoldersBelow(dir, item.folders);
@@ -129,6 +139,9 @@ ExtractResult ExtractInstaller(const uint8_t* data, const InstallerView& view,
     result.problems = VerifyInstaller(data, view);
     if (!view.tableRead) return result;
     std::vector<DecodedItem> items = DecodeAll(data, view);
+    for (DecodedItem& item : items)
+        if (item.unwritten.empty() && LinkOnTheWay(dir, item.folders))
+            item.unwritten = "a folder on its way is a link, which could lead outside " + dir;
     for (const DecodedItem& item : items) {
         std::string label = ItemLabel(view, item.index) + ": ";
         if (!item.damage.empty()) {
