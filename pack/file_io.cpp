@@ -100,6 +100,10 @@ FILE* OpenNewFile(const std::string& path) {
 
 // Windows has no FIFOs a path can name; devices are refused by name elsewhere.
 FILE* OpenRegularForReading(const std::string& path, std::string* why) {
+    if (IsFolder(path)) {
+        *why = "is a directory, not a file";
+        return nullptr;
+    }
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) *why = errno == ENOENT ? "not found" : "cannot be opened: " + ErrnoReason();
     return f;
