@@ -10,10 +10,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 #include "pack/pack_error.h"
@@ -85,6 +89,31 @@ bool SetModifiedTime(const std::string& path, const DosDateTime& when) {
     return set;
 }
 
+// Opens a new file for writing; fails on any existing name.
+FILE* OpenNewFile(const std::string& path) {
+    int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    FILE* f = _fdopen(fd, "wb");
+    if (!f) _close(fd);
+    return f;
+}
+
+// Windows has no FIFOs a path can name; devices are refused by name elsewhere.
+FILE* OpenRegularForReading(const std::string& path, std::string* why) {
+    if (IsFolder(path)) {
+        *why = "is a directory, not a file";
+        return nullptr;
+    }
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) *why = errno == ENOENT ? "not found" : "cannot be opened: " + ErrnoReason();
+    return f;
+}
+
+bool IsLink(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool StatRegularFile(const std::string& path, FileFacts* facts) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     SYSTEMTIME utc;
@@ -139,6 +168,42 @@ bool SetModifiedTime(const std::string& path, const DosDateTime& when) {
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+FILE* OpenNewFile(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, "wb");
+    if (!f) close(fd);
+    return f;
+}
+
+// Opened without waiting (a FIFO with no writer would block an ordinary open), then refused
+// unless it is a regular file.
+FILE* OpenRegularForReading(const std::string& path, std::string* why) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = errno == ENOENT ? "not found" : "cannot be opened: " + ErrnoReason();
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *why = S_ISDIR(st.st_mode) ? "is a directory, not a file" : "is not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        *why = "cannot be opened: " + ErrnoReason();
+        close(fd);
+    }
+    return f;
+}
+
+bool IsLink(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool StatRegularFile(const std::string& path, FileFacts* facts) {
     struct stat st;
     struct tm utc;
@@ -155,9 +220,12 @@ bool StatRegularFile(const std::string& path, FileFacts* facts) {
 }  // namespace
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    if (IsFolder(path)) throw PackError(path + " is a directory, not a file");
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) FailFile("open", path, ErrnoReason());
+    std::string why;
+    FILE* f = OpenRegularForReading(path, &why);
+    const std::string unopened = "cannot be opened: ";
+    if (!f && why == "not found") FailFile("open", path, strerror(ENOENT));
+    if (!f && why.rfind(unopened, 0) == 0) FailFile("open", path, why.substr(unopened.size()));
+    if (!f) throw PackError(path + " " + why);
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     size_t got;
@@ -170,11 +238,15 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
-    if (IsFolder(path)) throw PackError("cannot write " + path + ": it is a directory");
-    std::string temporary = path + ".partial";
-    FILE* f = fopen(temporary.c_str(), "wb");
-    if (!f) FailFile("create", temporary, ErrnoReason());
+std::string WriteExclusiveTemporary(const std::string& base, const uint8_t* data, size_t size) {
+    std::string temporary;
+    FILE* f = nullptr;
+    for (int attempt = 0; attempt < 100 && !f; attempt++) {
+        temporary = base + ".partial" + (attempt ? std::to_string(attempt) : "");
+        f = OpenNewFile(temporary);
+        if (!f && errno != EEXIST) FailFile("create", temporary, ErrnoReason());
+    }
+    if (!f) FailFile("create", base + ".partial", "every temporary name is taken");
     bool ok = (size == 0 || fwrite(data, 1, size, f) == size);
     std::string reason = ErrnoReason();
     if (fclose(f) != 0 && ok) {
@@ -183,13 +255,41 @@ void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
     }
     if (!ok) {
         remove(temporary.c_str());
-        FailFile("write", path, reason);
+        FailFile("write", base, reason);
     }
-    if (!MoveOver(temporary, path)) {
-        reason = SystemReason();
-        remove(temporary.c_str());
-        FailFile("rename into", path, reason);
+    return temporary;
+}
+
+void MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (MoveOver(from, to)) return;
+    std::string reason = SystemReason();
+    remove(from.c_str());
+    FailFile("rename into", to, reason);
+}
+
+void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
+    if (IsFolder(path)) throw PackError("cannot write " + path + ": it is a directory");
+    MoveIntoPlace(WriteExclusiveTemporary(path, data, size), path);
+}
+
+bool IsFolderPath(const std::string& path) {
+    return IsFolder(path);
+}
+
+bool IsLinkPath(const std::string& path) {
+    return IsLink(path);
+}
+
+std::string MakeFoldersBelow(const std::string& root, const std::vector<std::string>& folders) {
+    MakeDirectories(root);
+    std::string path = root + "/";
+    for (const std::string& folder : folders) {
+        path += folder;
+        if (IsLink(path)) throw PackError("cannot write into " + path + ": it is a link");
+        if (!IsFolder(path) && !MakeFolder(path)) FailFile("create folder", path, SystemReason());
+        path += "/";
     }
+    return path;
 }
 
 // Checks from the full path upwards, so that only missing folders are created, never a
@@ -216,11 +316,10 @@ bool ReadFileFacts(const std::string& path, FileFacts* facts) {
 
 std::string WhyNotReadable(const std::string& path) {
     if (IsFolder(path)) return "is a directory, not a file";
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f && errno == ENOENT) return "not found";
-    if (!f) return "cannot be opened: " + ErrnoReason();
-    fclose(f);
-    return "";
+    std::string why;
+    FILE* f = OpenRegularForReading(path, &why);
+    if (f) fclose(f);
+    return why;
 }
 
 std::string FolderOf(const std::string& path) {

@@ -10,13 +10,28 @@
 
 #include "engine/core/package.h"
 
+// Reads a whole regular file; anything else (a folder, a FIFO, a device) is refused without
+// waiting on it.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
-// Writes through a temporary file beside `path`, then renames it over `path`, so that a
-// failed write never leaves a partial file under the final name.
+// Writes through a temporary file created exclusively beside `path` (never through an
+// existing name or link), then renames it over `path`, so that a failed write never leaves a
+// partial file under the final name.
 void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size);
 inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
     WriteFileBytes(path, data.data(), data.size());
 }
+// Creates a file that did not exist under any name `base` + ".partialN" and writes `size`
+// bytes into it; returns its name. Throws PackError (nothing left behind).
+std::string WriteExclusiveTemporary(const std::string& base, const uint8_t* data, size_t size);
+// Renames `from` over `to`, replacing a file there.
+void MoveIntoPlace(const std::string& from, const std::string& to);
+// True when `path` names a folder (links followed).
+bool IsFolderPath(const std::string& path);
+// True when `path` itself is a symbolic link (or, on Windows, a reparse point).
+bool IsLinkPath(const std::string& path);
+// Creates each of `folders` in turn below `root`, refusing any that exists as a link or as
+// anything but a folder; returns root + "/" + the folders joined, ending in '/'.
+std::string MakeFoldersBelow(const std::string& root, const std::vector<std::string>& folders);
 // Creates `path` and its missing parents.
 void MakeDirectories(const std::string& path);
 // Sets the last-modification time to the calendar time `when`, taken as UTC.

@@ -9,6 +9,7 @@
 #include "engine/core/package.h"
 #include "pack/file_io.h"
 #include "pack/installer_reader.h"
+#include "pack/installer_resources.h"
 #include "pack/lzss_encoder.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
@@ -134,8 +135,22 @@ void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t bal
     throw PackError("no balance found for the PE checksum and the trailer");
 }
 
+namespace {
+
+// The settings' resources, in the language of the stub's COMPFILES.
+std::vector<AddedResource> StubResources(const std::vector<uint8_t>& stub, const PeImage& image,
+                                         const InstallerSettings& settings) {
+    ResourceDir tree = ReadResourceTree(stub.data(), stub.size(), image);
+    const ResourceEntry* leaf = FindNamedResource(tree, "BINARY", "COMPFILES");
+    if (!leaf) throw PackError("stub has no resource COMPFILES of type BINARY");
+    return SettingsResources(settings, tree, leaf->name.id);
+}
+
+}  // namespace
+
 std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
-                                         const std::vector<uint8_t>& block) {
+                                         const std::vector<uint8_t>& block,
+                                         const InstallerSettings& settings) {
     PeImage stubImage = ParsePeImage(stub.data(), stub.size());
     size_t marker = FindOffsetMarker(stub.data(), 0, stub.size());
     int rsrc = stubImage.SectionOfRva(stubImage.DirectoryRva(stub.data(), PE_DIR_RESOURCE));
@@ -143,7 +158,8 @@ std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
     if (rsrc < 0 || field + 4 > stubImage.sections[rsrc].rawPointer) {
         throw PackError("the package offset marker must lie before the resource section");
     }
-    RebuiltImage rebuilt = ReplaceResourceData(stub, "BINARY", "COMPFILES", block, BALANCE_BYTES);
+    RebuiltImage rebuilt = ReplaceResourceData(stub, "BINARY", "COMPFILES", block, BALANCE_BYTES,
+                                               StubResources(stub, stubImage, settings));
     if (rebuilt.dataOffset > 0xFFFFFFFFu) throw PackError("package offset exceeds 4 GB");
     WriteLE32(&rebuilt.file[field], (uint32_t)rebuilt.dataOffset);
     if (rebuilt.resourceEnd % 2 != 0) throw PackError("stub's file alignment is odd");
@@ -154,14 +170,15 @@ std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
 
 namespace {
 
-// Writes each external item's file into DIR/<disk label>/<packed name>.
-size_t WriteExternalFiles(const std::vector<PackedItem>& items, const std::string& dir) {
+// Stages each external item's file as DIR/<disk label>/<packed name>.
+size_t StageExternalFiles(const std::vector<PackedItem>& items, const std::string& dir,
+                          OutputSet* outputs) {
     size_t written = 0;
     for (const PackedItem& item : items) {
         if (!(item.entry.flags & CF_EXTERNAL_SOURCE) || !item.entry.sourceName[0]) continue;
         std::string folder = item.entry.diskLabel[0] ? dir + "/" + item.entry.diskLabel : dir;
-        MakeDirectories(folder);
-        WriteFileBytes(folder + "/" + item.entry.sourceName, item.bytes);
+        outputs->MakeFolder(folder);
+        outputs->Add(folder + "/" + item.entry.sourceName, item.bytes);
         written++;
     }
     return written;
@@ -177,25 +194,40 @@ void CheckBuiltInstaller(const std::vector<uint8_t>& file) {
 
 }  // namespace
 
-BuildSummary BuildInstaller(const BuildOptions& options) {
-    std::vector<ManifestItem> items = LoadManifest(options.manifestPath);
+BuiltInstaller MakeInstaller(const BuildOptions& options) {
+    ParsedManifest manifest = LoadManifestFile(options.manifestPath);
+    const std::vector<ManifestItem>& items = manifest.items;
     bool anyExternal = std::any_of(items.begin(), items.end(), [](const ManifestItem& item) {
         return (item.entry.flags & CF_EXTERNAL_SOURCE) && !item.sourcePath.empty();
     });
     if (anyExternal && options.externalDir.empty()) {
         throw PackError("the manifest has external items: give --external-dir DIR for their files");
     }
-    std::vector<PackedItem> packed = PackItems(items);
-    std::vector<uint8_t> block = BuildPackageBlock(packed);
-    std::vector<uint8_t> file = BuildInstallerImage(ReadFileBytes(options.stubPath), block);
-    CheckBuiltInstaller(file);
-
-    BuildSummary summary;
+    BuiltInstaller built;
+    built.packed = PackItems(items);
+    std::vector<uint8_t> block = BuildPackageBlock(built.packed);
+    built.file = BuildInstallerImage(ReadFileBytes(options.stubPath), block, manifest.settings);
+    CheckBuiltInstaller(built.file);
+    BuildSummary& summary = built.summary;
     summary.itemCount = items.size();
     summary.blockSize = block.size();
-    summary.fileSize = file.size();
-    summary.packageOffset = ReadInstaller(file.data(), file.size(), ReaderOptions{}).packageOffset;
-    if (anyExternal) summary.externalFiles = WriteExternalFiles(packed, options.externalDir);
-    WriteFileBytes(options.outputPath, file);
-    return summary;
+    summary.fileSize = built.file.size();
+    summary.packageOffset =
+        ReadInstaller(built.file.data(), built.file.size(), ReaderOptions{}).packageOffset;
+    return built;
+}
+
+void StageInstaller(BuiltInstaller* built, const BuildOptions& options, OutputSet* outputs) {
+    if (!options.externalDir.empty())
+        built->summary.externalFiles =
+            StageExternalFiles(built->packed, options.externalDir, outputs);
+    outputs->Add(options.outputPath, built->file);
+}
+
+BuildSummary BuildInstaller(const BuildOptions& options) {
+    BuiltInstaller built = MakeInstaller(options);
+    OutputSet outputs;
+    StageInstaller(&built, options, &outputs);
+    outputs.Commit();
+    return built.summary;
 }

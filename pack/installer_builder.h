@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pack/manifest.h"
+#include "pack/output_set.h"
 
 struct PackedItem {
     CopyTableEntry entry{};      // storedSize filled in
@@ -27,9 +28,11 @@ std::vector<uint8_t> BuildPackageBlock(const std::vector<PackedItem>& items);
 // when there is none or more than one.
 size_t FindOffsetMarker(const uint8_t* data, size_t from, size_t to);
 
-// The stub with `block` as COMPFILES, packageOffset patched and the trailer appended.
+// The stub with `block` as COMPFILES, the resources `settings` asks for (the application
+// manifest always), packageOffset patched and the trailer appended.
 std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
-                                         const std::vector<uint8_t>& block);
+                                         const std::vector<uint8_t>& block,
+                                         const InstallerSettings& settings = InstallerSettings{});
 
 // Appends the trailer to `file`. With `checksumOffset` non-zero, also sets the PE header
 // checksum there so that it holds over the file with its trailer, using the two bytes at
@@ -51,5 +54,18 @@ struct BuildSummary {
     size_t fileSize = 0;
 };
 
-// The whole build; writes nothing unless every check passed.
+// An installer made in memory: the file, the packed items (the external ones' bytes for
+// their files) and the summary.
+struct BuiltInstaller {
+    std::vector<uint8_t> file;
+    std::vector<PackedItem> packed;
+    BuildSummary summary;
+};
+BuiltInstaller MakeInstaller(const BuildOptions& options);
+
+// Stages the installer at options.outputPath and each external item's file in
+// options.externalDir/<disk label>/<packed name>; sets summary.externalFiles.
+void StageInstaller(BuiltInstaller* built, const BuildOptions& options, OutputSet* outputs);
+
+// The whole build; writes nothing unless every check passed, and every output or none.
 BuildSummary BuildInstaller(const BuildOptions& options);

@@ -1,6 +1,8 @@
 // Extraction of embedded items, decoding through the engine's core exactly as the installer
 // does, into a folder of the host. Everything is decoded and checked in memory before the
-// first file is written, so a damaged installer never yields files that look good.
+// first file is written, so a damaged installer never yields files that look good. Each item
+// lands in the folder its dir names below the output folder, and nothing is ever written
+// outside that folder, whatever the table says.
 #include <set>
 
 #include "pack/file_io.h"
@@ -12,6 +14,7 @@ namespace {
 
 struct DecodedItem {
     size_t index = 0;
+    std::vector<std::string> folders;  // below the output folder, from the item's dir
     std::vector<uint8_t> content;
     std::string damage;     // why the content is not what was packed; "" when it decoded whole
     std::string unwritten;  // why it cannot be written at all; "" when it can
@@ -44,31 +47,85 @@ DecodedItem DecodeItem(const uint8_t* data, const InstallerView& view, size_t in
     return decoded;
 }
 
-// Every embedded item decoded; names that are no plain file name or repeat an earlier one
-// (case ignored, as on Windows) are not writable.
+std::string Folded(const std::string& text) {
+    std::string key = text;
+    for (char& c : key) c = (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+    return key;
+}
+
+// The folders an item's dir names, each a plain name: "" -> none, "SAMPLES" -> SAMPLES,
+// "&WIN" -> "&WIN", "C:\DATA\X" -> C/DATA/X. False when a part could lead elsewhere.
+bool FoldersOf(const std::string& spec, std::vector<std::string>* folders) {
+    std::string rest = spec;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        folders->push_back(rest.substr(0, 1));
+        rest = rest.substr(2);
+    }
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find_first_of("/\\", start);
+        if (end == std::string::npos) end = rest.size();
+        std::string part = rest.substr(start, end - start);
+        if (!part.empty() && !IsPlainFileName(part)) return false;
+        if (!part.empty()) folders->push_back(part);
+        start = end + 1;
+    }
+    return true;
+}
+
+// Why the item cannot be written where its dir and name say, or "". `files` and `folders`
+// hold the folded relative paths taken so far.
+std::string WhyUnwritable(const CopyTableEntry& e, DecodedItem* item, std::set<std::string>* files,
+                          std::set<std::string>* folders) {
+    if (!IsPlainFileName(e.targetName)) return "its target name is not a plain file name";
+    if (!FoldersOf(e.targetDirSpec, &item->folders))
+        return "its dir holds a part that is not a plain folder name";
+    std::string path;
+    for (const std::string& folder : item->folders) {
+        path += Folded(folder);
+        if (files->count(path)) return "its dir is a file an earlier item writes";
+        folders->insert(path);
+        path += "/";
+    }
+    path += Folded(e.targetName);
+    if (folders->count(path)) return "its path is a folder of an earlier item";
+    if (!files->insert(path).second)
+        return "it installs to the same file as an earlier item (case ignored, as on Windows)";
+    return "";
+}
+
+// Every embedded item decoded; those whose path is no plain relative path below the output
+// folder or repeats an earlier one (case ignored, as on Windows) are not writable.
 std::vector<DecodedItem> DecodeAll(const uint8_t* data, const InstallerView& view) {
     std::vector<DecodedItem> all;
     std::vector<uint8_t> ring(LZSS_RING_SIZE, 0);  // as at the installer's start
-    std::set<std::string> names;
+    std::set<std::string> files, folders;
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;
         if (!(e.flags & CF_EMBEDDED)) continue;
         all.push_back(DecodeItem(data, view, i, ring.data()));
         DecodedItem& item = all.back();
-        std::string key = e.targetName;
-        for (char& c : key) c = (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
-        if (!IsPlainFileName(e.targetName))
-            item.unwritten = "its target name is not a plain file name";
-        else if (!names.insert(key).second)
-            item.unwritten = "its target name repeats an earlier item's in the one folder";
+        std::string why = WhyUnwritable(e, &item, &files, &folders);
+        if (item.unwritten.empty()) item.unwritten = why;
         if (!view.items[i].dataInFile) break;  // nothing after it lies where the table says
     }
     return all;
 }
 
+// An existing link among the item's folders would take its file elsewhere.
+bool LinkOnTheWay(const std::string& dir, const std::vector<std::string>& folders) {
+    std::string path = dir;
+    for (const std::string& folder : folders) {
+        path += "/" + folder;
+        if (IsLinkPath(path)) return true;
+    }
+    return false;
+}
+
 void WriteItem(const InstallerView& view, const DecodedItem& item, const std::string& dir) {
     const CopyTableEntry& e = view.items[item.index].entry;
-    std::string path = dir + "/" + e.targetName;
+    std::string folder = MakeFoldersBelow(dir, item.folders);
+    std::string path = folder + e.targetName;
     WriteFileBytes(path, item.content);
     if (IsValidDosDateTime(e.fileDate, e.fileTime))
         SetFileTimeUtc(path, DecodeDosDateTime(e.fileDate, e.fileTime));
@@ -82,6 +139,9 @@ ExtractResult ExtractInstaller(const uint8_t* data, const InstallerView& view,
     result.problems = VerifyInstaller(data, view);
     if (!view.tableRead) return result;
     std::vector<DecodedItem> items = DecodeAll(data, view);
+    for (DecodedItem& item : items)
+        if (item.unwritten.empty() && LinkOnTheWay(dir, item.folders))
+            item.unwritten = "a folder on its way is a link, which could lead outside " + dir;
     for (const DecodedItem& item : items) {
         std::string label = ItemLabel(view, item.index) + ": ";
         if (!item.damage.empty()) {

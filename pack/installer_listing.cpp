@@ -77,6 +77,7 @@ std::string ListInstallerText(const uint8_t* data, size_t size, const InstallerV
             << " bytes\n";
     }
     out << "trailer: " << (TrailerHolds(view) ? "holds" : "DOES NOT HOLD") << "\n";
+    out << ResourceFactsText(view.resources);
     out << "items: " << view.items.size() << "\n";
     std::vector<EntryFacts> facts = CollectFacts(data, view);
     for (size_t i = 0; i < view.items.size(); i++) {
@@ -107,7 +108,9 @@ std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerV
     view.resourceFound ? out << "{\"offset\": " << view.resourceOffset
                              << ", \"size\": " << view.resourceSize << "}"
                        : out << "null";
-    out << ", \"trailer_holds\": " << (TrailerHolds(view) ? "true" : "false") << ", \"items\": [";
+    out << ", \"trailer_holds\": " << (TrailerHolds(view) ? "true" : "false");
+    if (view.resources.read) out << ", " << ResourceFactsJson(view.resources);
+    out << ", \"items\": [";
     std::vector<EntryFacts> facts = CollectFacts(data, view);
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;

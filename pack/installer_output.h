@@ -24,8 +24,11 @@ struct ExtractResult {
 // as files, no two items on one file). On any problem nothing is written unless `force`;
 // with it, every item whose stored data lies in the file and whose name is usable is written
 // as it decodes, and each damaged one is named among the problems. Items are decoded as the
-// installer would (the ring kept from one compressed item to the next) into DIR/<target
-// name>, with the modification time from the entry's DOS date and time taken as UTC.
+// installer would (the ring kept from one compressed item to the next) into DIR/<the folders
+// of its dir>/<target name> ("&WIN" and "&SYS" as folders of those names, "C:\X" as C/X),
+// with the modification time from the entry's DOS date and time taken as UTC. An item whose
+// dir holds a part that is no plain name, or whose way passes an existing link, is not
+// written: nothing lands outside DIR.
 // `data`: the bytes ReadInstaller read `view` from.
 ExtractResult ExtractInstaller(const uint8_t* data, const InstallerView& view,
                                const std::string& dir, bool force = false);

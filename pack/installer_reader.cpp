@@ -22,6 +22,7 @@ void ReadPeParts(const uint8_t* data, size_t size, InstallerView* view) {
         view->peChecksumStored = ReadLE32(data + image.checksumOffset);
         view->peChecksumComputed = ComputePeChecksum(data, size, image.checksumOffset);
         ResourceDir tree = ReadResourceTree(data, size, image);
+        view->resources = ReadResourceFacts(tree);
         const ResourceEntry* leaf = FindNamedResource(tree, "BINARY", "COMPFILES");
         if (!leaf) return;
         view->resourceFound = true;

@@ -29,6 +29,8 @@ void CheckFileLevel(const InstallerView& view, std::vector<std::string>* problem
         problems->push_back("PE header checksum is " + Hex(view.peChecksumStored) +
                             " but the file sums to " + Hex(view.peChecksumComputed));
     }
+    problems->insert(problems->end(), view.resources.problems.begin(),
+                     view.resources.problems.end());
     if (!view.resourceFound) {
         problems->push_back("no resource COMPFILES of type BINARY");
     } else if (view.offsetKnown && view.resourceOffset != view.packageOffset) {

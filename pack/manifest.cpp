@@ -15,6 +15,7 @@
 #include "pack/lzss_encoder.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
+#include "pack/settings_parser.h"
 #include "pack/source_date.h"
 #include "pack/toml_text.h"
 
@@ -282,8 +283,8 @@ std::string DefaultPackedName(const std::string& target, bool compressed) {
     return target.substr(0, target.size() - 1) + "_";
 }
 
-std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
-                                        const std::string& baseDir) {
+ParsedManifest ParseManifestFile(const std::string& text, const std::string& displayName,
+                                 const std::string& baseDir) {
     ItemContext context{displayName, baseDir};
     if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
         FailAt(context, problem->line, problem->what);
@@ -294,25 +295,37 @@ std::vector<ManifestItem> ParseManifest(const std::string& text, const std::stri
         FailAt(context, (int)error.source().begin.line, std::string(error.description()));
     }
     for (const auto& [key, value] : root) {
-        if (key.str() != "item")
+        if (key.str() != "item" && !IsSettingsKey(std::string(key.str())))
             FailAt(context, (int)value.source().begin.line,
-                   "unknown key '" + std::string(key.str()) + "' (items are [[item]] tables)");
+                   "unknown key '" + std::string(key.str()) +
+                       "' (items are [[item]] tables; the installer's own keys are "
+                       "execution_level, icon and [version])");
     }
+    ParsedManifest manifest;
+    manifest.settings = ParseInstallerSettings(root, context);
     const toml::array* list = root["item"].as_array();
     if (!list || list->empty()) FailAt(context, 1, "manifest has no [[item]] table");
-    std::vector<ManifestItem> items;
     for (const toml::node& node : *list) {
         const toml::table* table = node.as_table();
         if (!table) FailAt(context, (int)node.source().begin.line, "'item' must be a table");
-        items.push_back(ItemParser(*table, context).Parse());
+        manifest.items.push_back(ItemParser(*table, context).Parse());
     }
-    CheckManifestRules(items, context);
-    return items;
+    CheckManifestRules(manifest.items, context);
+    return manifest;
 }
 
-std::vector<ManifestItem> LoadManifest(const std::string& path) {
+std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
+                                        const std::string& baseDir) {
+    return ParseManifestFile(text, displayName, baseDir).items;
+}
+
+ParsedManifest LoadManifestFile(const std::string& path) {
     std::string why = WhyNotReadable(path);
     if (!why.empty()) throw PackError("manifest " + path + " " + why);
     std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return ParseManifest(std::string(bytes.begin(), bytes.end()), path, FolderOf(path));
+    return ParseManifestFile(std::string(bytes.begin(), bytes.end()), path, FolderOf(path));
+}
+
+std::vector<ManifestItem> LoadManifest(const std::string& path) {
+    return LoadManifestFile(path).items;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/package.h"
+#include "pack/installer_settings.h"
 
 struct ManifestItem {
     CopyTableEntry entry{};  // every field but storedSize, which packing fills in
@@ -25,6 +26,15 @@ std::vector<ManifestItem> ParseManifest(const std::string& text, const std::stri
 
 // Reads and parses the manifest file at `path` (sources relative to its folder).
 std::vector<ManifestItem> LoadManifest(const std::string& path);
+
+// The items and the installer-wide settings (execution_level, icon, [version]).
+struct ParsedManifest {
+    std::vector<ManifestItem> items;
+    InstallerSettings settings;
+};
+ParsedManifest ParseManifestFile(const std::string& text, const std::string& displayName,
+                                 const std::string& baseDir);
+ParsedManifest LoadManifestFile(const std::string& path);
 
 // The packed name a compressed item gets by default: the last character of the extension
 // replaced by '_' ("READ_ME.TXT" -> "READ_ME.TX_", "SETUP" -> "SETUP._").

@@ -97,13 +97,16 @@ void UpdateOptionalHeader(const PeImage& old, const PeSection& rsrc, uint32_t ne
 
 RebuiltImage ReplaceResourceData(const std::vector<uint8_t>& stub, const std::string& type,
                                  const std::string& name, const std::vector<uint8_t>& data,
-                                 uint32_t slack) {
+                                 uint32_t slack, const std::vector<AddedResource>& added) {
     PeImage image = ParsePeImage(stub.data(), stub.size());
     size_t index = CheckRebuildable(stub, image);
     ResourceDir tree = ReadResourceTree(stub.data(), stub.size(), image);
     ResourceEntry* leaf = FindNamedResource(tree, type, name);
     if (!leaf) throw PackError("stub has no resource " + name + " of type " + type);
     leaf->data = data;
+    uint16_t language = leaf->name.id;
+    uint32_t codePage = leaf->codePage;
+    for (const AddedResource& resource : added) PutIdResource(tree, resource, language, codePage);
 
     const PeSection& rsrc = image.sections[index];
     std::vector<uint8_t> section = SerializeResourceTree(tree, rsrc.virtualAddress);

@@ -153,6 +153,63 @@ const ResourceEntry* FindNamedResource(const ResourceDir& root, const std::strin
 
 namespace {
 
+ResourceEntry* FindIdChild(ResourceDir& dir, uint16_t id) {
+    for (ResourceEntry& e : dir.entries)
+        if (e.name.isId && e.isDir && e.name.id == id) return &e;
+    return nullptr;
+}
+
+ResourceEntry IdDirEntry(uint16_t id) {
+    ResourceEntry entry;
+    entry.name.id = id;
+    entry.isDir = true;
+    entry.subdir.resize(1);
+    return entry;
+}
+
+}  // namespace
+
+void PutIdResource(ResourceDir& root, const AddedResource& resource, uint16_t language,
+                   uint32_t codePage) {
+    ResourceEntry* typeEntry = FindIdChild(root, resource.type);
+    if (!typeEntry) root.entries.push_back(IdDirEntry(resource.type));
+    typeEntry = FindIdChild(root, resource.type);
+    ResourceEntry* nameEntry = FindIdChild(typeEntry->subdir[0], resource.id);
+    if (!nameEntry) typeEntry->subdir[0].entries.push_back(IdDirEntry(resource.id));
+    nameEntry = FindIdChild(typeEntry->subdir[0], resource.id);
+    ResourceEntry leaf;
+    leaf.name.id = language;
+    leaf.data = resource.data;
+    leaf.codePage = codePage;
+    nameEntry->subdir[0].entries.assign(1, leaf);
+}
+
+uint16_t FirstFreeIds(const ResourceDir& root, uint16_t type, size_t count) {
+    uint32_t next = 1;
+    for (uint16_t id : ResourceIds(root, type)) next = std::max<uint32_t>(next, id + 1u);
+    if (next + count > 0x10000) throw PackError("no free resource ids left in the stub");
+    return (uint16_t)next;
+}
+
+const ResourceEntry* FindIdResource(const ResourceDir& root, uint16_t type, uint16_t id) {
+    ResourceDir& tree = const_cast<ResourceDir&>(root);
+    ResourceEntry* typeEntry = FindIdChild(tree, type);
+    ResourceEntry* nameEntry = typeEntry ? FindIdChild(typeEntry->subdir[0], id) : nullptr;
+    if (!nameEntry || nameEntry->subdir[0].entries.empty()) return nullptr;
+    return &nameEntry->subdir[0].entries[0];
+}
+
+std::vector<uint16_t> ResourceIds(const ResourceDir& root, uint16_t type) {
+    std::vector<uint16_t> ids;
+    ResourceEntry* typeEntry = FindIdChild(const_cast<ResourceDir&>(root), type);
+    if (!typeEntry) return ids;
+    for (const ResourceEntry& e : typeEntry->subdir[0].entries)
+        if (e.name.isId && e.isDir) ids.push_back(e.name.id);
+    return ids;
+}
+
+namespace {
+
 std::u16string UpperAscii(std::u16string text) {
     for (char16_t& c : text) {
         if (c >= 'a' && c <= 'z') c = (char16_t)(c - 32);

@@ -56,14 +56,36 @@ ResourceEntry* FindNamedResource(ResourceDir& root, const std::string& type,
 // form), then ids ascending.
 std::vector<uint8_t> SerializeResourceTree(ResourceDir& root, uint32_t sectionRva);
 
+// A resource the build adds under numeric type and id, in the language of the replaced one.
+struct AddedResource {
+    uint16_t type = 0;
+    uint16_t id = 0;
+    std::vector<uint8_t> data;
+};
+
+// Sets the resource `type`/`id` to one leaf of `language` holding `data`, replacing whatever
+// the tree held under that type and id (every language of it).
+void PutIdResource(ResourceDir& root, const AddedResource& resource, uint16_t language,
+                   uint32_t codePage);
+
+// The first id of `type` from which on `count` ids are all free (1 when the type is absent).
+uint16_t FirstFreeIds(const ResourceDir& root, uint16_t type, size_t count);
+
+// The leaf of the numeric resource `type`/`id` in its first language; null when absent.
+const ResourceEntry* FindIdResource(const ResourceDir& root, uint16_t type, uint16_t id);
+
+// Every id of the numeric resource type `type`, in tree order.
+std::vector<uint16_t> ResourceIds(const ResourceDir& root, uint16_t type);
+
 struct RebuiltImage {
     std::vector<uint8_t> file;
     size_t dataOffset = 0;   // file offset of the replaced resource's data
     size_t resourceEnd = 0;  // file offset where the .rsrc section's raw data ends
 };
 
-// The stub with the data of resource `type`/`name` replaced by `data` (its language kept).
-// `slack` zero bytes are kept in the .rsrc raw data after the tree, free for the caller.
+// The stub with the data of resource `type`/`name` replaced by `data` (its language kept) and
+// each of `added` put in, in that same language. `slack` zero bytes are kept in the .rsrc raw
+// data after the tree, free for the caller.
 RebuiltImage ReplaceResourceData(const std::vector<uint8_t>& stub, const std::string& type,
                                  const std::string& name, const std::vector<uint8_t>& data,
-                                 uint32_t slack);
+                                 uint32_t slack, const std::vector<AddedResource>& added = {});

@@ -5,7 +5,11 @@ usage: pefile_check.py SETUPPACK [--product MACHINE=STUB]... [--installer MACHIN
 (missing files are passed over; exit 77 when none exists). MACHINE is i386 or amd64.
 Checks on every installer built: pefile parses the image without warnings, finds COMPFILES of
 type BINARY, its data's file offset equals the value after the package offset marker, the
-trailer sum and the PE header checksum hold, and setuppack verify accepts the file.
+trailer sum and the PE header checksum hold, setuppack verify accepts the file, and the
+application manifest (type 24, id 1, COMPFILES' language) is well-formed XML requesting an
+execution level in the asm.v2 trustInfo, declaring five Windows versions and no DPI awareness.
+The demo installers must also carry an icon group under a numeric id whose images are all
+present, and version information naming the product.
 A --product stub is the real installer program: it and the installer built from it must also
 be of that machine, GUI programs importing only system DLLs (no compiler runtime DLLs), and
 carry the dialogs DIRDLG and PROGRESSDLG and the help text DIRHLP. An --installer is an
@@ -17,6 +21,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from qvtest import SKIPPED, manifest_item  # noqa: E402
@@ -86,6 +91,69 @@ def compfiles(pe):
     return None
 
 
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V2 = "{urn:schemas-microsoft-com:asm.v2}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+LEVELS = {"requireAdministrator", "highestAvailable", "asInvoker"}
+
+
+def id_resources(pe, kind):
+    """{id: [(language, bytes)]} of the resources of numeric type `kind`."""
+    found = {}
+    for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if entry.id != kind:
+            continue
+        for name in entry.directory.entries:
+            if name.id is None:
+                continue
+            found[name.id] = [(leaf.id, pe.get_data(leaf.data.struct.OffsetToData, leaf.data.struct.Size))
+                              for leaf in name.directory.entries]
+    return found
+
+
+def manifest_problems(pe, language):
+    manifests = id_resources(pe, pefile.RESOURCE_TYPE["RT_MANIFEST"])
+    if list(manifests) != [1] or len(manifests[1]) != 1:
+        return ["application manifest: want one resource 24/1, found %s" % manifests]
+    leaf_language, xml = manifests[1][0]
+    problems = [] if leaf_language == language else ["application manifest in language %d" % leaf_language]
+    try:
+        root = ElementTree.fromstring(xml)
+    except ElementTree.ParseError as error:
+        return problems + ["application manifest is not well-formed: %s" % error]
+    level = root.find(f"{ASM_V2}trustInfo/{ASM_V2}security/{ASM_V2}requestedPrivileges/"
+                      f"{ASM_V2}requestedExecutionLevel")
+    if root.tag != ASM_V1 + "assembly" or level is None or level.get("level") not in LEVELS:
+        problems.append("application manifest: no execution level in an asm.v2 trustInfo")
+    systems = root.findall(f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")
+    if len(systems) != 5:
+        problems.append("application manifest declares %d Windows versions, not 5" % len(systems))
+    if b"dpiAware" in xml or b"dpiAwareness" in xml:
+        problems.append("application manifest declares DPI awareness")
+    return problems
+
+
+def icon_and_version_problems(pe):
+    problems = []
+    groups = id_resources(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])
+    icons = id_resources(pe, pefile.RESOURCE_TYPE["RT_ICON"])
+    if not groups:
+        problems.append("no icon group under a numeric id")
+    for group_id, leaves in groups.items():
+        data = leaves[0][1]
+        count = struct.unpack_from("<H", data, 4)[0]
+        for i in range(count):
+            size, icon_id = struct.unpack_from("<IH", data, 6 + 14 * i + 8)
+            if icon_id not in icons or len(icons[icon_id][0][1]) != size:
+                problems.append("icon group %d names icon %d, which is missing or of another size"
+                                % (group_id, icon_id))
+    tables = [table.entries for info in getattr(pe, "FileInfo", [[]])[0]
+              for table in getattr(info, "StringTable", [])]
+    if not any(b"ProductName" in entries for entries in tables):
+        problems.append("no version information naming the product")
+    return problems
+
+
 def check(setuppack, stub, work):
     out = os.path.join(work, os.path.basename(os.path.dirname(stub)) + "-" +
                        os.path.basename(stub) + ".installer.exe")
@@ -112,7 +180,7 @@ def installer_problems(setuppack, out):
         problems.append("PE header checksum does not hold")
     if subprocess.run([setuppack, "verify", out]).returncode != 0:
         problems.append("setuppack verify failed")
-    return problems
+    return problems + manifest_problems(pe, language)
 
 
 def machine_and_path(text):
@@ -153,6 +221,7 @@ def main():
             failed |= report(stub, problems)
         for machine, installer in installers:
             problems = installer_problems(args.setuppack, installer)
+            problems += icon_and_version_problems(pefile.PE(installer))
             failed |= report(installer, problems + product_problems(installer, machine))
     return 1 if failed else 0
 

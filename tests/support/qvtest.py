@@ -42,6 +42,7 @@ def stage_demo(source, win_build, folder, manifest="manifest.toml"):
     gives them. Returns the manifest's path."""
     shutil.copytree(os.path.join(source, "demo", "files"), os.path.join(folder, "files"))
     shutil.copy(os.path.join(source, "demo", manifest), folder)
+    shutil.copy(os.path.join(source, "demo", "product.ico"), folder)
     os.makedirs(os.path.join(folder, "programs"))
     for program in DEMO_PROGRAMS:
         shutil.copy(os.path.join(win_build, "demo", program),

@@ -15,7 +15,7 @@ FAILURES = []
 
 
 def run(args, cwd=None, env=None):
-    return subprocess.run(args, capture_output=True, text=True, cwd=cwd, env=env)
+    return subprocess.run(args, capture_output=True, text=True, errors="replace", cwd=cwd, env=env)
 
 
 def expect(case, result, code, stdout=None, stderr=None):
@@ -140,7 +140,7 @@ def check_diskettes(setuppack, stub, work):
             f.write(os.urandom(size) if name == "BIG.DAT" else b"abc " * (size // 4))
     item = '[[item]]\nsource = "{0}"\ntarget = "{0}"\ndisk = "{1}"\nflags = ["external"{2}]\ndate = 2001-10-11T17:42:12\n'
     with open(os.path.join(folder, "two.toml"), "w") as f:
-        f.write(item.format("SMALL.TXT", "Disk 1", ', "compressed"') + item.format("OTHER.TXT", "Second Diskette", "") + 'compress = "never"\n')
+        f.write(item.format("SMALL.TXT", "Disk 1", ', "compressed"') + item.format("OTHER.TXT", "Second Disk", "") + 'compress = "never"\n')
     with open(os.path.join(folder, "big.toml"), "w") as f:
         f.write(item.format("SMALL.TXT", "Disk 1", "") + item.format("BIG.DAT", "Disk 2", ""))
     setup = os.path.join(folder, "setup.exe")
@@ -151,7 +151,7 @@ def check_diskettes(setuppack, stub, work):
     expect("verify --diskettes", run([setuppack, "verify", setup, "--diskettes", images]), 0)
     external = os.path.join(folder, "external")
     run([setuppack, "build", two, "--stub", stub, "-o", setup, "--external-dir", external])
-    os.remove(os.path.join(external, "Second Diskette", "OTHER.TXT"))
+    os.remove(os.path.join(external, "Second Disk", "OTHER.TXT"))
     with open(os.path.join(external, "Disk 1", "SMALL.TX_"), "r+b") as f:
         f.truncate(10)
     result = run([setuppack, "verify", setup, "--external-dir", external])
@@ -167,6 +167,185 @@ def check_diskettes(setuppack, stub, work):
                                    "--diskette-size", "1000K"]), 2, None, "1000K")
 
 
+def check_diskette_faults(setuppack, stub, work):
+    """Labels the images would change are refused, and a build that fails at any point (a
+    refused label, an output folder that does not exist, mcopy failing part-way) leaves no
+    file behind; verify --json answers in JSON with ok false whenever it exits 1."""
+    folder = os.path.join(work, "disk-faults")
+    os.makedirs(folder)
+    for name in ("ONE.TXT", "TWO.TXT"):
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(name * 300)
+    item = '[[item]]\nsource = "{0}"\ntarget = "{0}"\ndisk = "{1}"\nflags = ["external"]\ndate = 2001-10-11T17:42:12\n'
+
+    def manifest(label):
+        path = os.path.join(folder, "m.toml")
+        with open(path, "w") as f:
+            f.write(item.format("ONE.TXT", "Disk 1") + item.format("TWO.TXT", label))
+        return path
+
+    def left_behind():
+        return sorted(n for n in os.listdir(folder) if n not in ("ONE.TXT", "TWO.TXT", "m.toml", "bin"))
+
+    for label, why in (("Twelve chars", "more than the 11"), ("Disk.2", "'.'"), ("Disk+2", "'+'"),
+                       ("   ", "only blanks")):
+        expect(f"build --diskettes, label {label!r}",
+               run([setuppack, "build", manifest(label), "--stub", stub, "-o", os.path.join(folder, "s.exe"),
+                    "--diskettes", os.path.join(folder, "images")]), 1, None, re.escape(why))
+        if left_behind():
+            FAILURES.append(f"label {label!r} refused but left {left_behind()}")
+    good = manifest("Disk 2")
+    expect("build --diskettes, -o into a missing folder",
+           run([setuppack, "build", good, "--stub", stub, "-o", os.path.join(folder, "none", "s.exe"),
+                "--diskettes", os.path.join(folder, "images")]), 1, None, "none")
+    if left_behind():
+        FAILURES.append(f"a failed diskette build left {left_behind()}")
+    fake = os.path.join(folder, "bin")
+    os.makedirs(fake)
+    with open(os.path.join(fake, "mcopy"), "w") as f:  # fails on the second diskette's file
+        f.write('#!/bin/sh\ncase "$*" in *TWO.TX*) echo "disk full" >&2; exit 1;; esac\nexec %s "$@"\n'
+                % shutil.which("mcopy"))
+    os.chmod(os.path.join(fake, "mcopy"), 0o755)
+    env = dict(os.environ, PATH=fake + os.pathsep + os.environ["PATH"])
+    expect("build --diskettes, mcopy failing part-way",
+           run([setuppack, "build", good, "--stub", stub, "-o", os.path.join(folder, "s.exe"),
+                "--diskettes", os.path.join(folder, "images")], env=env), 1, None, "disk full")
+    if left_behind():
+        FAILURES.append(f"mcopy failing part-way left {left_behind()}")
+    setup = os.path.join(folder, "s.exe")
+    expect("build --diskettes", run([setuppack, "build", good, "--stub", stub, "-o", setup, "--diskettes",
+                                     os.path.join(folder, "images")]), 0, "disk2.img: DISK 2,")
+    for case, args in (("missing diskette folder", [setup, "--diskettes", os.path.join(folder, "gone")]),
+                       ("missing installer", [os.path.join(folder, "gone.exe")]),
+                       ("missing installer and diskettes", [os.path.join(folder, "gone.exe"), "--diskettes",
+                                                            os.path.join(folder, "images")])):
+        result = run([setuppack, "verify", "--json"] + args)
+        expect(f"verify --json, {case}", result, 1)
+        try:
+            report = json.loads(result.stdout)
+            if report["ok"] or not report["problems"]:
+                FAILURES.append(f"verify --json, {case}: {report}")
+        except ValueError:
+            FAILURES.append(f"verify --json, {case}: not JSON: {result.stdout!r}")
+
+
+def check_file_faults(setuppack, stub, work):
+    """A planted link at the temporary name is not written through; FIFOs are refused, not
+    waited on; a package offset with a leading zero is decimal."""
+    folder = os.path.join(work, "file-faults")
+    os.makedirs(folder)
+    with open(os.path.join(folder, "A.TXT"), "w") as f:
+        f.write("a file\n" * 50)
+    manifest = os.path.join(folder, "m.toml")
+    with open(manifest, "w") as f:
+        f.write('[[item]]\nsource = "A.TXT"\ntarget = "A.TXT"\nflags = ["embedded"]\ndate = 2001-10-11T17:42:12\n')
+    victim, out = os.path.join(folder, "victim"), os.path.join(folder, "out.exe")
+    with open(victim, "w") as f:
+        f.write("precious")
+    os.symlink(victim, out + ".partial")
+    expect("build past a planted link", run([setuppack, "build", manifest, "--stub", stub, "-o", out]), 0)
+    if open(victim).read() != "precious" or os.path.islink(out):
+        FAILURES.append("build wrote through the link planted at its temporary name")
+    fifo = os.path.join(folder, "fifo")
+    os.mkfifo(fifo)
+    with open(os.path.join(folder, "f.toml"), "w") as f:
+        f.write('[[item]]\nsource = "fifo"\ntarget = "F.TXT"\nflags = ["embedded"]\n')
+    for case, args, message in (("verify a FIFO", [setuppack, "verify", fifo], "not a regular file"),
+                                ("list a FIFO", [setuppack, "list", "--json", fifo], "not a regular file"),
+                                ("a FIFO as source", [setuppack, "build", os.path.join(folder, "f.toml"), "--stub",
+                                                      stub, "-o", os.path.join(folder, "f.exe")], "fifo"),
+                                ("a FIFO as stub", [setuppack, "build", manifest, "--stub", fifo, "-o",
+                                                    os.path.join(folder, "f.exe")], "not a regular file")):
+        try:
+            result = subprocess.run(args, capture_output=True, text=True, timeout=20)
+            expect(case, result, 1, None, message)
+        except subprocess.TimeoutExpired:
+            FAILURES.append(f"{case}: hangs")
+    expect("--package-offset with a leading zero is decimal",
+           run([setuppack, "list", out, "--package-offset", "0157170"]), 1, "package offset: 157170$")
+    expect("--package-offset 0x", run([setuppack, "list", out, "--package-offset", "0x10"]), 1,
+           "package offset: 16$")
+    expect("--package-offset 08", run([setuppack, "list", out, "--package-offset", "08"]), 0,
+           "package offset: 8$")
+    expect("--package-offset 0x", run([setuppack, "list", out, "--package-offset", "0x"]), 2, None, "offset")
+
+
+def check_resources(setuppack, stub, work):
+    """execution_level, icon and [version]: list shows them, verify accepts them, and bad
+    values are refused with their line."""
+    folder = os.path.join(work, "resources")
+    os.makedirs(folder)
+    source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    shutil.copy(os.path.join(source, "demo", "product.ico"), folder)
+    with open(os.path.join(folder, "A.TXT"), "w") as f:
+        f.write("a\n")
+    item = '\n[[item]]\nsource = "A.TXT"\ntarget = "A.TXT"\nflags = ["embedded"]\ndate = 2001-10-11T17:42:12\n'
+    version = ('[version]\nproduct_name = "Quorvane 3.2"\nversion = "3.2.1"\ncompany = "Varnook SW"\n'
+               'description = "Setup"\ncopyright = "\\u00a9 2001"\n')
+    cases = (("defaults", "", 0, None),
+             ("every key", 'execution_level = "asInvoker"\nicon = "product.ico"\n' + version, 0, None),
+             ("bad level", 'execution_level = "root"\n', 1, r"m\.toml:1: 'execution_level' must be"),
+             ("missing icon", 'icon = "none.ico"\n', 1, r"m\.toml:1: icon file 'none.ico' not found"),
+             ("not an icon", 'icon = "A.TXT"\n', 1, r"m\.toml:1: icon file 'A.TXT': "),
+             ("bad version", version.replace('"3.2.1"', '"3.2.1.0.0"'), 1, r"m\.toml:3: 'version' must be"))
+    listings = {}
+    for case, head, code, message in cases:
+        manifest = os.path.join(folder, "m.toml")
+        with open(manifest, "w") as f:
+            f.write(head + item)
+        installer = os.path.join(folder, case.replace(" ", "_") + ".exe")
+        expect(f"build, {case}", run([setuppack, "build", manifest, "--stub", stub, "-o", installer]), code, None,
+               message)
+        if code == 0:
+            expect(f"verify, {case}", run([setuppack, "verify", installer]), 0)
+            listing = run([setuppack, "list", "--json", installer])
+            listings[case] = json.loads(listing.stdout) if listing.returncode == 0 else {}
+    if listings["defaults"].get("execution_level") != "requireAdministrator" or listings["defaults"].get("icon"):
+        FAILURES.append(f"list, defaults: {listings['defaults']}")
+    full = listings["every key"]
+    if (full.get("execution_level") != "asInvoker" or full.get("icon", {}).get("images") != ["32x32 8-bit", "16x16 8-bit"]
+            or full.get("version", {}).get("LegalCopyright") != "\u00a9 2001"
+            or full.get("version", {}).get("numbers") != "3.2.1.0"):
+        FAILURES.append(f"list, every key: {full}")
+    expect("list shows the icon", run([setuppack, "list", os.path.join(folder, "every_key.exe")]), 0,
+           r"^icon: group 1, 32x32 8-bit 16x16 8-bit$")
+
+
+def check_extract_and_update(setuppack, stub, work):
+    """extract keeps each item's folder; init --update adds new files, names gone sources
+    and keeps the hand-edited text as it was."""
+    folder = os.path.join(work, "update")
+    product = os.path.join(folder, "product")
+    for name in ("README.TXT", "SAMPLES/README.TXT", "OLD.TXT"):
+        os.makedirs(os.path.dirname(os.path.join(product, name)), exist_ok=True)
+        with open(os.path.join(product, name), "w") as f:
+            f.write(name)
+    manifest = os.path.join(folder, "m.toml")
+    expect("init", run([setuppack, "init", product, "-o", manifest]), 0, "3 items")
+    with open(manifest) as f:
+        text = f.read().replace('[[item]]\nsource = "product/README.TXT"',
+                                '# hand edit\n[[item]]\nsource = "product/README.TXT"', 1)
+    with open(manifest, "w") as f:
+        f.write(text)
+    installer = os.path.join(folder, "setup.exe")
+    expect("build the init manifest", run([setuppack, "build", manifest, "--stub", stub, "-o", installer]), 0)
+    out = os.path.join(folder, "out")
+    expect("extract into folders", run([setuppack, "extract", installer, out]), 0, "3 files written")
+    for name in ("README.TXT", "SAMPLES/README.TXT"):
+        if not os.path.isfile(os.path.join(out, name)) or open(os.path.join(out, name)).read() != name:
+            FAILURES.append(f"extract: {name} is not where its dir says")
+    os.remove(os.path.join(product, "OLD.TXT"))
+    with open(os.path.join(product, "SAMPLES", "NEW.TXT"), "w") as f:
+        f.write("new")
+    result = run([setuppack, "init", "--update", manifest, product])
+    expect("init --update", result, 1, "1 items added, 1 sources gone", r"m\.toml:\d+: source 'product/OLD\.TXT' is gone")
+    with open(manifest) as f:
+        updated = f.read()
+    if not updated.startswith(text) or 'source = "product/SAMPLES/NEW.TXT"' not in updated[len(text):]:
+        FAILURES.append(f"init --update did not keep the text and append the item:\n{updated}")
+    expect("init --update again", run([setuppack, "init", "--update", manifest, product]), 1, "0 items added")
+
+
 def main():
     build, stubs = sys.argv[1:3]
     setuppack, setupsim = os.path.join(build, "setuppack"), os.path.join(build, "setupsim")
@@ -178,8 +357,12 @@ def main():
             check_json(setuppack, stub, work)
             check_setupsim_input(setupsim, os.path.join(work, "ok.exe"), work)
             check_init(setuppack, stub, work)
+            check_file_faults(setuppack, stub, work)
+            check_resources(setuppack, stub, work)
+            check_extract_and_update(setuppack, stub, work)
             if shutil.which("mformat"):
                 check_diskettes(setuppack, stub, work)
+                check_diskette_faults(setuppack, stub, work)
     for failure in FAILURES:
         print(failure)
     return 1 if FAILURES else 0

@@ -13,7 +13,7 @@ command -v valgrind >/dev/null || { echo "skipped: valgrind not installed"; exit
 work=$(mktemp -d /tmp/setupsim-valgrind.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/pkg/programs"
-cp -r "$source/demo/files" "$source/demo/manifest.toml" "$work/pkg/"
+cp -r "$source/demo/files" "$source/demo/manifest.toml" "$source/demo/product.ico" "$work/pkg/"
 stub=$win32/setup-stub.exe
 if [ -f "$stub" ] && [ -f "$win32/demo/qvconvrt.exe" ] && [ -f "$win32/demo/qvregfix.exe" ]; then
   cp "$win32/demo/qvconvrt.exe" "$work/pkg/programs/QVCONVRT.EXE"

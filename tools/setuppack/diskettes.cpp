@@ -1,16 +1,19 @@
 // Diskette sets: layout, the fit check, writing the images and finding external items again.
 #include "tools/setuppack/diskettes.h"
 
+#include <string.h>
 #include <time.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include "pack/commands.h"
 #include "pack/file_io.h"
 #include "pack/lzss_stream.h"
+#include "pack/output_set.h"
 #include "pack/pack_error.h"
 #include "tools/setuppack/mtools.h"
 #include "tools/common/ascii.h"
@@ -81,6 +84,29 @@ std::vector<Diskette> PlanDiskettes(const InstallerView& view, const std::string
     return set;
 }
 
+std::string DiskLabelProblem(const std::string& label) {
+    if (label.size() > 11) return "has more than the 11 characters a diskette's label holds";
+    if (label.find_first_not_of(' ') == std::string::npos) return "is only blanks";
+    if (label.front() == ' ') return "starts with a blank, which the diskette's label drops";
+    for (unsigned char c : label) {
+        if (c < 0x20 || c > 0x7E) return "holds a control or non-ASCII character";
+        if (strchr("\"*+,./:;<=>?[\\]|", c))
+            return std::string("holds '") + (char)c + "', which a diskette's label cannot hold";
+    }
+    return "";
+}
+
+void CheckDisketteLabels(const std::vector<Diskette>& diskettes) {
+    for (const Diskette& d : diskettes) {
+        if (d.label.empty()) continue;
+        std::string problem = DiskLabelProblem(d.label);
+        if (!problem.empty())
+            throw PackError("disk label '" + d.label + "' " + problem +
+                            "; the image's label would differ and the installer would not find "
+                            "the diskette");
+    }
+}
+
 void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSize& size) {
     for (const Diskette& d : diskettes) {
         std::string shown = d.label.empty() ? "the first diskette" : "diskette '" + d.label + "'";
@@ -101,15 +127,21 @@ void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSiz
 
 namespace {
 
-void WriteDiskettes(const std::vector<Diskette>& set, const DisketteOptions& options,
-                    const DisketteSize& size, long long stamp, std::ostream& out) {
+// Makes each image in `staging` and stages it as options.dir/diskN.img; the report lines go
+// to `report`, shown once everything is in place.
+void MakeDiskettes(const std::vector<Diskette>& set, const DisketteOptions& options,
+                   const DisketteSize& size, long long stamp, const std::string& staging,
+                   OutputSet* outputs, std::ostream& report) {
     for (size_t i = 0; i < set.size(); i++) {
-        std::string image = options.dir + "/disk" + std::to_string(i + 1) + ".img";
+        std::string name = "disk" + std::to_string(i + 1) + ".img";
+        std::string image = options.dir + "/" + name, made = staging + "/" + name;
         std::string volume = VolumeLabelOf(set[i].label);
-        FormatDisketteImage(image, size.kilobytes, volume, stamp);
-        for (const DisketteFile& f : set[i].files) CopyIntoImage(image, f.hostPath, f.name);
-        out << image << ": " << volume << ", " << set[i].files.size() << " files, "
-            << BytesOnDiskette(set[i], size.clusterBytes) << " of " << size.capacity << " bytes\n";
+        FormatDisketteImage(made, size.kilobytes, volume, stamp);
+        for (const DisketteFile& f : set[i].files) CopyIntoImage(made, f.hostPath, f.name);
+        outputs->AddFile(image, made);
+        report << image << ": " << volume << ", " << set[i].files.size() << " files, "
+               << BytesOnDiskette(set[i], size.clusterBytes) << " of " << size.capacity
+               << " bytes\n";
     }
 }
 
@@ -158,25 +190,43 @@ long long SecondsSince1970(const DosDateTime& t) {
 #endif
 }
 
+// The installer and its external files as plain files in `staging`, for the images.
+BuiltInstaller MakeInStaging(const BuildOptions& build, const std::string& staging,
+                             BuildOptions* inStaging) {
+    *inStaging = build;
+    inStaging->outputPath = staging + "/" + fs::path(build.outputPath).filename().string();
+    inStaging->externalDir = staging + "/external";
+    BuiltInstaller built = MakeInstaller(*inStaging);
+    OutputSet files;
+    StageInstaller(&built, *inStaging, &files);
+    files.Commit();
+    return built;
+}
+
 int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
-                   const DisketteSize& size, const std::string& staging, std::ostream& out,
-                   std::ostream& err) {
-    BuildOptions staged = build;
-    staged.outputPath = staging + "/" + fs::path(build.outputPath).filename().string();
-    if (staged.externalDir.empty()) staged.externalDir = staging + "/external";
-    BuildInstaller(staged);
-    std::vector<uint8_t> file = ReadFileBytes(staged.outputPath);
-    InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
+                   const DisketteSize& size, std::ostream& out, std::ostream& err) {
+    OutputSet outputs;
+    outputs.MakeFolder(options.dir);
+    std::string staging = outputs.PrivateFolder(options.dir);
+    BuildOptions inStaging;
+    BuiltInstaller built = MakeInStaging(build, staging, &inStaging);
+    InstallerView view = ReadInstaller(built.file.data(), built.file.size(), ReaderOptions{});
     std::vector<Diskette> set =
-        PlanDiskettes(view, staged.outputPath, fs::path(build.outputPath).filename().string(),
-                      staged.externalDir);
+        PlanDiskettes(view, inStaging.outputPath, fs::path(build.outputPath).filename().string(),
+                      inStaging.externalDir);
+    CheckDisketteLabels(set);
     CheckDiskettesFit(set, size);
     WarnEmbeddedAfterSwap(view, err);
-    DosDateTime latest = DateStagedFiles(view, staged.outputPath, staged.externalDir);
-    WriteDiskettes(set, options, size, SecondsSince1970(latest), out);
-    WriteFileBytes(build.outputPath, file);
-    out << build.outputPath << ": " << view.items.size() << " items on " << set.size()
-        << " diskettes in " << options.dir << "\n";
+    DosDateTime latest = DateStagedFiles(view, inStaging.outputPath, inStaging.externalDir);
+    std::ostringstream report;
+    MakeDiskettes(set, options, size, SecondsSince1970(latest), staging, &outputs, report);
+    if (build.externalDir.empty())
+        outputs.Add(build.outputPath, built.file);
+    else
+        StageInstaller(&built, build, &outputs);
+    outputs.Commit();
+    out << report.str() << build.outputPath << ": " << view.items.size() << " items on "
+        << set.size() << " diskettes in " << options.dir << "\n";
     return 0;
 }
 
@@ -185,17 +235,11 @@ int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
 int CommandBuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
                           std::ostream& out, std::ostream& err) {
     DisketteSize size;
-    std::string staging = options.dir + "/.setuppack-staging";
     try {
         if (!ParseDisketteSize(options.sizeText, &size))
             throw PackError("--diskette-size takes 720K, 1440K or 2880K, not " + options.sizeText);
-        MakeDirectories(staging);
-        int code = BuildDiskettes(build, options, size, staging, out, err);
-        fs::remove_all(staging);
-        return code;
+        return BuildDiskettes(build, options, size, out, err);
     } catch (const std::exception& error) {
-        std::error_code ignored;
-        fs::remove_all(staging, ignored);
         err << ErrorLine("setuppack", error.what());
         return 1;
     }

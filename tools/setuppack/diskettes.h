@@ -50,6 +50,12 @@ std::vector<Diskette> PlanDiskettes(const InstallerView& view, const std::string
                                     const std::string& installerName,
                                     const std::string& externalDir);
 
+// Why `label` cannot be a diskette's volume label as it is (the image would carry another
+// one: cut to 11 characters, '.' or '+' replaced, blanks dropped), or "".
+std::string DiskLabelProblem(const std::string& label);
+// Throws PackError naming the first diskette whose label DiskLabelProblem refuses.
+void CheckDisketteLabels(const std::vector<Diskette>& diskettes);
+
 // Throws PackError when a diskette's files do not fit, naming the label and both sizes, or
 // two of its files share a name.
 void CheckDiskettesFit(const std::vector<Diskette>& diskettes, const DisketteSize& size);
@@ -60,7 +66,8 @@ struct DisketteOptions {
 };
 
 // build --diskettes: the installer as `build` makes it, and its diskette images. Nothing is
-// written unless every diskette fits. Exit code 0 or 1.
+// written unless every diskette is made: the images are made in a private folder and renamed
+// into place with the installer at the end. Exit code 0 or 1.
 int CommandBuildDiskettes(const BuildOptions& build, const DisketteOptions& diskettes,
                           std::ostream& out, std::ostream& err);
 

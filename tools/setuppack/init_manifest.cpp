@@ -5,12 +5,14 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "engine/core/package.h"
 #include "pack/commands.h"
 #include "pack/file_io.h"
 #include "pack/manifest.h"
+#include "pack/manifest_sources.h"
 #include "pack/manifest_rules.h"
 #include "pack/pack_error.h"
 #include "pack/quoted_string.h"
@@ -160,7 +162,11 @@ const char kHeader[] =
     "# same name. \"from-file\" dates are read when building (SOURCE_DATE_EPOCH caps them).\n"
     "# Add \"launch_after_copy\" to run a program during the copy, \"external\" with disk = "
     "\"LABEL\"\n"
-    "# to ship an item on a diskette. The manifest documentation lists every key.\n";
+    "# to ship an item on a diskette. The manifest documentation lists every key.\n"
+    "\n"
+    "# What Windows Vista and later ask before the installer runs: \"requireAdministrator\"\n"
+    "# (the default folder is under Program Files), \"highestAvailable\" or \"asInvoker\".\n"
+    "execution_level = \"requireAdministrator\"\n";
 
 }  // namespace
 
@@ -196,20 +202,76 @@ bool SamePath(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, error);
 }
 
+// The folder's files, but not the manifest itself when it lies inside.
+std::vector<InitFile> ScanWithout(const std::string& folder, const std::string& manifestPath) {
+    std::vector<InitFile> files = ScanFolder(folder);
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const InitFile& f) {
+                                   return SamePath(fs::path(folder) / f.path, manifestPath);
+                               }),
+                files.end());
+    return files;
+}
+
+std::string PathKey(const std::string& path) {
+    return fs::weakly_canonical(fs::absolute(path)).generic_string();
+}
+
+std::string PlaceKey(const std::string& dir, const std::string& target) {
+    return AsciiUpperCopy(dir + "/" + target);
+}
+
+struct UpdatePlan {
+    std::vector<const InitFile*> added;
+    std::vector<std::string> leftOut;  // "path: why" of files that cannot be added
+    std::vector<std::string> gone;     // one message per item whose source is gone
+};
+
+UpdatePlan PlanUpdate(const std::vector<InitFile>& files,
+                      const std::vector<ManifestEntryRef>& entries, const InitOptions& options) {
+    UpdatePlan plan;
+    std::set<std::string> sources, places;
+    std::string base = FolderOf(options.updatePath);
+    for (const ManifestEntryRef& e : entries) {
+        places.insert(PlaceKey(e.dir, e.target));
+        if (e.source.empty()) continue;
+        std::string path = ResolvePath(base, e.source);
+        sources.insert(PathKey(path));
+        FileFacts facts;
+        if (!ReadFileFacts(path, &facts))
+            plan.gone.push_back(options.updatePath + ":" + std::to_string(e.line) + ": source '" +
+                                LineSafe(e.source) +
+                                "' is gone: remove the item or restore the file");
+    }
+    for (const InitFile& file : files) {
+        if (sources.count(PathKey((fs::path(options.folder) / file.path).string()))) continue;
+        std::string why = file.problem;
+        if (why.empty() && !places.insert(PlaceKey(file.dir, file.target)).second)
+            why = "installs where an item of the manifest already does; add it by hand";
+        if (why.empty())
+            plan.added.push_back(&file);
+        else
+            plan.leftOut.push_back(LineSafe(file.path) + ": left out: " + LineSafe(why));
+    }
+    return plan;
+}
+
+std::string UpdatedText(std::string text, const UpdatePlan& plan, const std::string& prefix) {
+    if (plan.added.empty()) return text;
+    if (!text.empty() && text.back() != '\n') text += "\n";
+    std::ostringstream added;
+    for (const InitFile* file : plan.added) WriteItem(added, *file, prefix);
+    return text + added.str();
+}
+
 }  // namespace
 
 int CommandInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
+    if (!options.updatePath.empty()) return CommandInitUpdate(options, out, err);
     try {
         if (!options.force && fs::exists(options.outputPath))
             throw PackError(options.outputPath + " exists; give --force to replace it");
-        std::vector<InitFile> files = ScanFolder(options.folder);
-        // A manifest written into the folder is not an item of its own.
-        files.erase(std::remove_if(files.begin(), files.end(),
-                                   [&](const InitFile& f) {
-                                       return SamePath(fs::path(options.folder) / f.path,
-                                                       options.outputPath);
-                                   }),
-                    files.end());
+        std::vector<InitFile> files = ScanWithout(options.folder, options.outputPath);
         size_t usable = std::count_if(files.begin(), files.end(),
                                       [](const InitFile& f) { return f.problem.empty(); });
         for (const InitFile& file : files)
@@ -223,6 +285,28 @@ int CommandInit(const InitOptions& options, std::ostream& out, std::ostream& err
         out << options.outputPath << ": " << usable << " items, " << files.size() - usable
             << " files left out\n";
         return 0;
+    } catch (const std::exception& error) {
+        err << ErrorLine("setuppack", error.what());
+        return 1;
+    }
+}
+
+int CommandInitUpdate(const InitOptions& options, std::ostream& out, std::ostream& err) {
+    try {
+        std::vector<uint8_t> bytes = ReadFileBytes(options.updatePath);
+        std::string text(bytes.begin(), bytes.end());
+        std::vector<ManifestEntryRef> entries = ReadManifestEntries(text, options.updatePath);
+        std::vector<InitFile> files = ScanWithout(options.folder, options.updatePath);
+        UpdatePlan plan = PlanUpdate(files, entries, options);
+        for (const std::string& line : plan.leftOut) err << options.folder << "/" << line << "\n";
+        for (const std::string& line : plan.gone) err << line << "\n";
+        std::string updated =
+            UpdatedText(text, plan, SourcePrefix(options.folder, options.updatePath));
+        if (updated != text)
+            WriteFileBytes(options.updatePath, (const uint8_t*)updated.data(), updated.size());
+        out << options.updatePath << ": " << plan.added.size() << " items added, "
+            << plan.gone.size() << " sources gone, " << plan.leftOut.size() << " files left out\n";
+        return plan.gone.empty() ? 0 : 1;
     } catch (const std::exception& error) {
         err << ErrorLine("setuppack", error.what());
         return 1;

@@ -36,8 +36,15 @@ std::string ManifestText(const std::vector<InitFile>& files, const std::string& 
 struct InitOptions {
     std::string folder;
     std::string outputPath = "manifest.toml";
-    bool force = false;  // replace an existing output file
+    bool force = false;      // replace an existing output file
+    std::string updatePath;  // --update: the manifest to bring up to date with the folder
 };
 
 // Exit code 0 (manifest written, maybe with files left out) or 1 (nothing written).
 int CommandInit(const InitOptions& options, std::ostream& out, std::ostream& err);
+
+// init --update: appends one item (as init writes them) for every file of the folder that no
+// item has as its source, and names on stderr each item whose source is gone. The text
+// before is kept byte for byte (order, flags, comments). Exit code 0, or 1 when a source is
+// gone (the additions are still written) or nothing could be written.
+int CommandInitUpdate(const InitOptions& options, std::ostream& out, std::ostream& err);

@@ -58,22 +58,34 @@ int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostrea
     }
 }
 
+namespace {
+
+void PrintVerifyJson(const std::string& installerPath, size_t items,
+                     const std::vector<std::string>& problems, std::ostream& out) {
+    out << "{\"installer\": " << JsonString(installerPath)
+        << ", \"ok\": " << (problems.empty() ? "true" : "false") << ", \"items\": " << items
+        << ", \"problems\": [";
+    for (size_t i = 0; i < problems.size(); i++) out << (i ? ", " : "") << JsonString(problems[i]);
+    out << "]}\n";
+}
+
+}  // namespace
+
 int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
                       const std::vector<std::string>& extraProblems, std::ostream& out,
                       std::ostream& err) {
+    std::vector<std::string> problems;
+    size_t items = 0;
     try {
         std::vector<uint8_t> file = ReadFileBytes(installerPath);
         InstallerView view = ReadInstaller(file.data(), file.size(), reader);
-        std::vector<std::string> problems = VerifyInstaller(file.data(), view);
-        problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
-        out << "{\"installer\": " << JsonString(installerPath)
-            << ", \"ok\": " << (problems.empty() ? "true" : "false")
-            << ", \"items\": " << view.items.size() << ", \"problems\": [";
-        for (size_t i = 0; i < problems.size(); i++)
-            out << (i ? ", " : "") << JsonString(problems[i]);
-        out << "]}\n";
-        return problems.empty() ? 0 : 1;
+        problems = VerifyInstaller(file.data(), view);
+        items = view.items.size();
     } catch (const std::exception& error) {
-        return ReportFailure(err, error);
+        ReportFailure(err, error);
+        problems.push_back(error.what());
     }
+    problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
+    PrintVerifyJson(installerPath, items, problems, out);
+    return problems.empty() ? 0 : 1;
 }

@@ -14,8 +14,10 @@
 // stored_bytes, ratio, package_offset, block_size, file_size}. Exit code 0 or 1.
 int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err);
 
-// Verifies like CommandVerify; prints {installer, ok, items, problems}. Exit code 0 or 1.
-// `extraProblems` (the external items') join the file's own.
+// Verifies like CommandVerify; prints {installer, ok, items, problems}, also when the
+// installer cannot be read (the error then is a problem). Exit code 0 or 1, and "ok" is true
+// exactly when the exit code is 0. `extraProblems` (the external items', or why they could
+// not be checked) join the file's own.
 int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
                       const std::vector<std::string>& extraProblems, std::ostream& out,
                       std::ostream& err);

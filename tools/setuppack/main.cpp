@@ -1,6 +1,7 @@
 // setuppack's command line (CLI11): one sub-command per job, each with its own --help, and
 // the exit codes of tools/common/cli_support.h. The commands themselves live in
 // pack/commands.cpp; this file only turns arguments into their options.
+#include <errno.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -29,13 +30,22 @@ struct Arguments {
     std::string diskettesDir;
 };
 
-// A file offset: decimal or 0x hexadecimal, below 4 GB.
+// A file offset: decimal (a leading 0 is no octal prefix) or 0x hexadecimal, below 4 GB.
+bool ParseOffset(const std::string& text, uint32_t* offset) {
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    std::string digits = hex ? text.substr(2) : text;
+    const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos) return false;
+    errno = 0;
+    unsigned long long parsed = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno == ERANGE || parsed > 0xFFFFFFFFull) return false;
+    *offset = (uint32_t)parsed;
+    return true;
+}
+
 std::string CheckOffset(const std::string& text) {
-    char* end = nullptr;
-    unsigned long long parsed = strtoull(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || text[0] == '-' || parsed > 0xFFFFFFFFull)
-        return "not a file offset below 4 GB: " + text;
-    return "";
+    uint32_t offset = 0;
+    return ParseOffset(text, &offset) ? "" : "not a file offset below 4 GB: " + text;
 }
 
 std::string CheckDisketteSize(const std::string& text) {
@@ -104,7 +114,13 @@ void AddInit(CLI::App& app, Arguments* args) {
         ->check(CLI::ExistingDirectory);
     init->add_option("-o,--output", args->init.outputPath, "The manifest to write")
         ->capture_default_str();
-    init->add_flag("--force", args->init.force, "Replace an existing manifest");
+    CLI::Option* force =
+        init->add_flag("--force", args->init.force, "Replace an existing manifest");
+    init->add_option("--update", args->init.updatePath,
+                     "Bring this manifest up to date with FOLDER instead: add items for new "
+                     "files, name items whose source is gone, keep everything else as it is")
+        ->excludes(force)
+        ->check(CLI::ExistingFile);
 }
 
 void AddCommands(CLI::App& app, Arguments* args) {
@@ -140,14 +156,15 @@ int RunBuild(Arguments& args) {
 }
 
 // list and verify with --external-dir or --diskettes: the external items' problems, each on
-// stderr; exit code 1 when there are any.
+// stderr; exit code 1 when there are any. When they cannot be checked at all (no such folder,
+// no mtools), the reason is the one problem.
 int CheckExternals(const Arguments& args, std::vector<std::string>* problems) {
     if (args.externalDir.empty() && args.diskettesDir.empty()) return 0;
     try {
         *problems = ExternalItemProblems(args.inspect.installerPath, args.inspect.reader,
                                          args.externalDir, args.diskettesDir);
     } catch (const std::exception& error) {
-        std::cerr << ErrorLine("setuppack", error.what());
+        *problems = {std::string("external items not checked: ") + error.what()};
         return 1;
     }
     return problems->empty() ? 0 : 1;
@@ -180,7 +197,7 @@ int RunInspect(const std::string& command, const Arguments& args) {
 
 int Run(const std::string& command, Arguments& args) {
     if (!args.offsetText.empty()) {
-        args.inspect.reader.packageOffset = (uint32_t)strtoull(args.offsetText.c_str(), nullptr, 0);
+        ParseOffset(args.offsetText, &args.inspect.reader.packageOffset);
         args.inspect.reader.haveOffset = true;
     }
     if (command == "init") return CommandInit(args.init, std::cout, std::cerr);
