@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/package.h"
+#include "pack/authenticode.h"
 
 struct ReaderOptions {
     bool haveOffset = false;  // packageOffset given (plain files; also overrides the marker)
@@ -33,6 +34,7 @@ struct InstallerView {
     bool resourceFound = false;  // COMPFILES of type BINARY
     size_t resourceOffset = 0, resourceSize = 0;
     uint32_t peChecksumStored = 0, peChecksumComputed = 0;
+    SignatureFacts signature;  // isSigned false for an unsigned or non-PE file
 
     bool offsetKnown = false;
     uint32_t packageOffset = 0;
