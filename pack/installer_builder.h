@@ -45,12 +45,12 @@ void SolveChecksumAndTrailer(std::vector<uint8_t>* file, size_t checksumOffset,
 
 struct BuildOptions {
     std::string manifestPath;
-    // When set, turns the built installer into the one written (signing); what it returns
-    // must pass the same verification.
-    std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)> finish;
     std::string stubPath;
     std::string outputPath;
     std::string externalDir;  // where external items are written; needed when there are any
+    // When set, turns the built installer into the one written (signing); what it returns
+    // must pass the same verification.
+    std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)> finish = nullptr;
 };
 
 struct BuildSummary {
