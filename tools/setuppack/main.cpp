@@ -187,16 +187,16 @@ std::string SigningProblem(const Arguments& args) {
 }
 
 int RunBuild(Arguments& args) {
+    std::string signing = SigningProblem(args);
+    if (!signing.empty()) {
+        std::cerr << "setuppack: " << signing << "\n";
+        return cli::kUsage;
+    }
     try {
         args.build.stubPath = ResolveStub(args.build.stubPath);
     } catch (const std::exception& error) {
         std::cerr << "setuppack: " << error.what() << "\n";
         return cli::kProblems;
-    }
-    std::string signing = SigningProblem(args);
-    if (!signing.empty()) {
-        std::cerr << "setuppack: " << signing << "\n";
-        return cli::kUsage;
     }
     if (args.buildSigned) {
         const SignOptions& sign = args.sign;
