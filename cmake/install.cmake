@@ -38,4 +38,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Diskette images are written and read with mtools.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS mtools)
+# setuppack sign and build --sign run osslsigncode.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS osslsigncode)
 include(CPack)

@@ -108,14 +108,11 @@ size_t FindOffsetMarker(const uint8_t* data, size_t from, size_t to) {
     return found[0];
 }
 
-void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t balanceOffset) {
-    size_t n = file->size();
+void SolveChecksumAndTrailer(std::vector<uint8_t>* file, size_t checksumOffset,
+                             size_t balanceOffset) {
+    if (file->size() < TRAILER_SIZE) throw PackError("no room for the trailer");
+    size_t n = file->size() - TRAILER_SIZE;
     uint8_t* bytes = file->data();
-    if (checksumOffset == 0) {
-        file->resize(n + TRAILER_SIZE);
-        WriteLE32(file->data() + n, AddToChecksum(0, file->data(), n));
-        return;
-    }
     memset(bytes + checksumOffset, 0, 4);
     memset(bytes + balanceOffset, 0, BALANCE_BYTES);
     uint64_t words = SumLe16Words(bytes, n);
@@ -127,8 +124,7 @@ void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t bal
         if (SolveSeal(w, s, n, n + TRAILER_SIZE, &checksum, &trailer)) {
             WriteLE16(bytes + balanceOffset, (uint16_t)balance);
             WriteLE32(bytes + checksumOffset, checksum);
-            file->resize(n + TRAILER_SIZE);
-            WriteLE32(file->data() + n, trailer);
+            WriteLE32(bytes + n, trailer);
             return;
         }
     }
@@ -147,6 +143,16 @@ std::vector<AddedResource> StubResources(const std::vector<uint8_t>& stub, const
 }
 
 }  // namespace
+
+void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t balanceOffset) {
+    size_t n = file->size();
+    file->resize(n + TRAILER_SIZE);
+    if (checksumOffset == 0) {
+        WriteLE32(file->data() + n, AddToChecksum(0, file->data(), n));
+        return;
+    }
+    SolveChecksumAndTrailer(file, checksumOffset, balanceOffset);
+}
 
 std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
                                          const std::vector<uint8_t>& block,
@@ -208,6 +214,10 @@ BuiltInstaller MakeInstaller(const BuildOptions& options) {
     std::vector<uint8_t> block = BuildPackageBlock(built.packed);
     built.file = BuildInstallerImage(ReadFileBytes(options.stubPath), block, manifest.settings);
     CheckBuiltInstaller(built.file);
+    if (options.finish) {
+        built.file = options.finish(built.file);
+        CheckBuiltInstaller(built.file);
+    }
     BuildSummary& summary = built.summary;
     summary.itemCount = items.size();
     summary.blockSize = block.size();

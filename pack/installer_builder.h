@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,20 @@ std::vector<uint8_t> BuildInstallerImage(const std::vector<uint8_t>& stub,
 // `balanceOffset` (even; free padding) to make both sums agree.
 void SealInstaller(std::vector<uint8_t>* file, size_t checksumOffset, size_t balanceOffset);
 
+// The same for a file whose last four bytes are already the trailer's place (a signed
+// installer, where they end the signature): sets the checksum at `checksumOffset`, the two
+// bytes at `balanceOffset` (even, before the trailer) and the trailer so that both hold.
+void SolveChecksumAndTrailer(std::vector<uint8_t>* file, size_t checksumOffset,
+                             size_t balanceOffset);
+
 struct BuildOptions {
     std::string manifestPath;
     std::string stubPath;
     std::string outputPath;
     std::string externalDir;  // where external items are written; needed when there are any
+    // When set, turns the built installer into the one written (signing); what it returns
+    // must pass the same verification.
+    std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)> finish = nullptr;
 };
 
 struct BuildSummary {

@@ -62,6 +62,21 @@ std::string Ratio(const CopyTableEntry& e, const EntryFacts& f) {
     return text;
 }
 
+std::string SignatureText(const SignatureFacts& signature) {
+    if (!signature.isSigned) return "none";
+    std::string subject = signature.subject.empty() ? "an unknown signer" : signature.subject;
+    return "signed by " + subject +
+           (signature.sealed ? ", trailer kept inside the signature"
+                             : ", trailer NOT kept (sign with setuppack sign)");
+}
+
+std::string SignatureJson(const SignatureFacts& signature) {
+    std::string subject = signature.subject.empty() ? "null" : JsonString(signature.subject);
+    return std::string("{\"signed\": ") + (signature.isSigned ? "true" : "false") +
+           ", \"subject\": " + subject + ", \"sealed\": " + (signature.sealed ? "true" : "false") +
+           "}";
+}
+
 bool TrailerHolds(const InstallerView& view) {
     return view.trailerPresent && view.trailerStored == view.trailerComputed;
 }
@@ -78,6 +93,7 @@ std::string ListInstallerText(const uint8_t* data, size_t size, const InstallerV
     }
     out << "trailer: " << (TrailerHolds(view) ? "holds" : "DOES NOT HOLD") << "\n";
     out << ResourceFactsText(view.resources);
+    if (view.isPe) out << "signature: " << SignatureText(view.signature) << "\n";
     out << "items: " << view.items.size() << "\n";
     std::vector<EntryFacts> facts = CollectFacts(data, view);
     for (size_t i = 0; i < view.items.size(); i++) {
@@ -110,7 +126,7 @@ std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerV
                        : out << "null";
     out << ", \"trailer_holds\": " << (TrailerHolds(view) ? "true" : "false");
     if (view.resources.read) out << ", " << ResourceFactsJson(view.resources);
-    out << ", \"items\": [";
+    out << ", \"signature\": " << SignatureJson(view.signature) << ", \"items\": [";
     std::vector<EntryFacts> facts = CollectFacts(data, view);
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;

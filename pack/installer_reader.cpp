@@ -17,6 +17,7 @@ namespace {
 void ReadPeParts(const uint8_t* data, size_t size, InstallerView* view) {
     view->isPe = LooksLikePe(data, size);
     if (!view->isPe) return;
+    view->signature = ReadSignatureFacts(data, size);
     try {
         PeImage image = ParsePeImage(data, size);
         view->peChecksumStored = ReadLE32(data + image.checksumOffset);

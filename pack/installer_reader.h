@@ -13,6 +13,7 @@
 
 #include "engine/core/package.h"
 #include "pack/installer_resources.h"
+#include "pack/authenticode.h"
 
 struct ReaderOptions {
     bool haveOffset = false;  // packageOffset given (plain files; also overrides the marker)
@@ -35,6 +36,7 @@ struct InstallerView {
     size_t resourceOffset = 0, resourceSize = 0;
     uint32_t peChecksumStored = 0, peChecksumComputed = 0;
     ResourceFacts resources;  // the application manifest, icon and version information
+    SignatureFacts signature;  // isSigned false for an unsigned or non-PE file
 
     bool offsetKnown = false;
     uint32_t packageOffset = 0;

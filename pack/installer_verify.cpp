@@ -19,12 +19,27 @@ std::string Hex(uint32_t value) {
     return text;
 }
 
+// A signature made without `sign` leaves the trailer behind the certificate table, and the
+// installer then refuses itself as corrupted: say so, and how to sign instead.
+void CheckSignature(const SignatureFacts& signature, std::vector<std::string>* problems) {
+    if (!signature.isSigned) return;
+    for (const std::string& problem : signature.problems)
+        problems->push_back("signature: " + problem);
+    if (!signature.sealed) {
+        problems->push_back(
+            "signed without keeping the trailer inside the signature, so the installer "
+            "would refuse itself as corrupted; sign with `setuppack sign INSTALLER` (it "
+            "replaces this signature)");
+    }
+}
+
 void CheckFileLevel(const InstallerView& view, std::vector<std::string>* problems) {
     if (view.trailerPresent && view.trailerStored != view.trailerComputed) {
         problems->push_back("trailer holds " + Hex(view.trailerStored) +
                             " but the bytes before it sum to " + Hex(view.trailerComputed));
     }
     if (!view.isPe) return;
+    CheckSignature(view.signature, problems);
     if (view.peChecksumStored != 0 && view.peChecksumStored != view.peChecksumComputed) {
         problems->push_back("PE header checksum is " + Hex(view.peChecksumStored) +
                             " but the file sums to " + Hex(view.peChecksumComputed));

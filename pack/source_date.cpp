@@ -9,8 +9,6 @@
 
 #include "pack/pack_error.h"
 
-namespace {
-
 bool ReadSourceDateEpoch(long long* seconds) {
     const char* text = getenv("SOURCE_DATE_EPOCH");
     if (!text || !*text) return false;
@@ -21,6 +19,8 @@ bool ReadSourceDateEpoch(long long* seconds) {
                         "'");
     return true;
 }
+
+namespace {
 
 DosDateTime UtcCalendar(long long seconds) {
     time_t when = (time_t)seconds;

@@ -8,3 +8,7 @@
 // `modified` (UTC calendar time), or the SOURCE_DATE_EPOCH time when that is earlier. Throws
 // PackError when the variable is set but not a number of seconds.
 DosDateTime ClampToSourceDateEpoch(const DosDateTime& modified);
+
+// The SOURCE_DATE_EPOCH seconds; false when it is not set. Throws PackError when it is set
+// but not a number of seconds.
+bool ReadSourceDateEpoch(long long* seconds);

@@ -8,7 +8,7 @@ QV_PACKAGES=(
   cmake make g++ libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb
-  python3-pefile libtomlplusplus-dev valgrind libcli11-dev mtools
+  python3-pefile libtomlplusplus-dev valgrind libcli11-dev mtools osslsigncode openssl
 )
 
 QV_WINE64=/usr/lib/wine/wine64

@@ -31,7 +31,7 @@ def expect(case, result, code, stdout=None, stderr=None):
 
 
 def check_help_and_usage(setuppack, setupsim):
-    commands = ["build", "list", "verify", "extract", "compress", "decompress", "init"]
+    commands = ["build", "sign", "list", "verify", "extract", "compress", "decompress", "init"]
     table = [([setuppack, "--help"], 0, "Exit status: 0 success", None),
              ([setuppack, "--version"], 0, r"^setuppack \d+\.\d+", None),
              ([setupsim, "--help"], 0, "2 usage error", None),
@@ -41,6 +41,16 @@ def check_help_and_usage(setuppack, setupsim):
              ([setuppack, "build", "--bogus", "x"], 2, None, r"Usage: setuppack build"),
              ([setuppack, "list"], 2, None, "INSTALLER"),
              ([setuppack, "list", "x", "--package-offset", "-4"], 2, None, "offset"),
+             ([setuppack, "sign", "x.exe"], 2, None, "give one key source"),
+             ([setuppack, "sign", "x.exe", "--cert", "c.pem"], 2, None, "--cert needs --key"),
+             ([setuppack, "sign", "x.exe", "--pkcs12", "a.p12", "--cert", "c.pem"], 2, None,
+              "give one key source"),
+             ([setuppack, "sign", "x.exe", "--pkcs12", "a.p12", "--password-file", "p",
+               "--password-env", "P"], 2, None, "excludes"),
+             ([setuppack, "build", "m.toml", "-o", "x.exe", "--pkcs12", "a.p12"], 2, None,
+              "need --sign"),
+             ([setuppack, "build", "m.toml", "-o", "x.exe", "--sign"], 2, None,
+              "give one key source"),
              ([setupsim], 2, None, "INSTALLER"),
              ([setupsim, "x.exe", "--frob"], 2, None, "Usage: setupsim")]
     table += [([setuppack, c, "--help"], 0, f"Usage: .*{c}", None) for c in commands]

@@ -13,6 +13,7 @@ usage: gui_scenarios.py BITS SOURCE_DIR NATIVE_BUILD_DIR [SCENARIO...]
   machine that runs no 32-bit code, or when the Windows builds are missing.
 """
 import os
+import json
 import shutil
 import subprocess
 import sys
@@ -69,7 +70,8 @@ def scenario(name, steps=(("press", OK),), **kw):
     base = dict(name=name, steps=list(steps), directory_value=None, user_data=False,
                 running_window=None, abort=False, corrupt=False, boxes=[],
                 dialogs=["DIRDLG", "PROGRESSDLG"], installed="all", typed_target=None,
-                diskettes=False, inserts=[], planted=False, windows_version=None, bits=(32, 64))
+                diskettes=False, inserts=[], planted=False, windows_version=None, bits=(32, 64),
+                signed=False)
     base.update(kw)
     return base
 
@@ -100,6 +102,11 @@ SCENARIOS = [
     # A damaged installer file: told so, nothing installed.
     scenario("corrupted", corrupt=True, steps=[], dialogs=[], installed="none",
              boxes=[("Aborting Install", "Install program is corrupted!")]),
+    # Signed by setuppack sign with a throw-away certificate: installs as the unsigned one.
+    scenario("signed_install", signed=True),
+    # Signed, then one byte of the package block flipped: refused, nothing installed.
+    scenario("signed_corrupted", signed=True, corrupt=True, steps=[], dialogs=[],
+             installed="none", boxes=[("Aborting Install", "Install program is corrupted!")]),
     # The product is running: the guard's message, nothing installed.
     scenario("product_running", running_window="QVMain", steps=[], dialogs=[], installed="none",
              boxes=[("Aborting Install", None)]),
@@ -168,10 +175,41 @@ def pack_diskettes(bits, source, native, work):
     return installer, packed
 
 
-def corrupted_copy(installer, work):
+def signed_copy(native, installer, work):
+    """The installer signed by setuppack sign with a throw-away CA and code-signing certificate
+    made by openssl for this run (scripts/lib.sh installs osslsigncode)."""
+    keys = os.path.join(work, "keys")
+    os.makedirs(keys, exist_ok=True)
+    ssl = [["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Scenario CA"],
+           ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", "k.pem", "-out", "c.csr", "-subj",
+            "/CN=Scenario Signer"],
+           ["x509", "-req", "-in", "c.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-out", "c.pem", "-days", "2", "-extfile", "ext"]]
+    open(os.path.join(keys, "ext"), "w").write("extendedKeyUsage=codeSigning\n")
+    for args in ssl:
+        subprocess.run(["openssl", *args], cwd=keys, check=True, capture_output=True)
+    signed = os.path.join(work, "signed.exe")
+    subprocess.run([os.path.join(native, "setuppack"), "sign", installer, "-o", signed,
+                    "--cert", "c.pem", "--key", "k.pem"], cwd=keys, check=True,
+                   capture_output=True)
+    subprocess.run([os.path.join(native, "setuppack"), "verify", "--ca", "ca.pem", signed],
+                   cwd=keys, check=True, capture_output=True)
+    return signed
+
+
+def package_middle(native, installer):
+    """A file offset in the middle of the package block."""
+    listing = subprocess.run([os.path.join(native, "setuppack"), "list", "--json", installer],
+                             check=True, capture_output=True, text=True).stdout
+    block = json.loads(listing)["compfiles"]
+    return block["offset"] + block["size"] // 2
+
+
+def corrupted_copy(installer, work, at=None):
     damaged = os.path.join(work, "damaged.exe")
     data = bytearray(open(installer, "rb").read())
-    data[len(data) // 2] ^= 0x55
+    data[len(data) // 2 if at is None else at] ^= 0x55
     open(damaged, "wb").write(bytes(data))
     return damaged
 
@@ -591,8 +629,11 @@ class Suite:
 def run_scenario(s, suite, wine):
     """Runs one scenario on both Windows, checks each run and compares them; raises on a fault."""
     exe, packed = suite.installer, suite.packed
+    if s["signed"]:
+        exe = signed_copy(suite.native, suite.installer, suite.work)
     if s["corrupt"]:
-        exe = corrupted_copy(suite.installer, suite.work)
+        at = package_middle(suite.native, exe) if s["signed"] else None
+        exe = corrupted_copy(exe, suite.work, at)
     if s["diskettes"]:
         exe, packed = pack_diskettes(suite.bits, suite.source, suite.native, suite.work)
     target = s["typed_target"] or suite.default_target

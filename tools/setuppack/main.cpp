@@ -14,6 +14,7 @@
 #include "tools/setuppack/diskettes.h"
 #include "tools/setuppack/init_manifest.h"
 #include "tools/setuppack/json_reports.h"
+#include "tools/setuppack/signing.h"
 #include "tools/setuppack/stub_path.h"
 
 namespace {
@@ -28,6 +29,10 @@ struct Arguments {
     DisketteOptions diskettes;
     std::string externalDir;  // list, verify: where external items are
     std::string diskettesDir;
+    SignOptions sign;
+    bool buildSigned = false;  // build --sign
+    std::string signOutput;    // sign -o
+    std::string caFile;        // verify --ca
 };
 
 // A file offset: decimal (a leading 0 is no octal prefix) or 0x hexadecimal, below 4 GB.
@@ -61,6 +66,42 @@ void AddOffsetOption(CLI::App* command, Arguments* args) {
         ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
 }
 
+// The key source and what the signature carries; the password never on the command line.
+void AddSigningOptions(CLI::App* command, SignOptions* o) {
+    std::string group = "Signing";
+    command->add_option("--pkcs12", o->pkcs12, "PKCS#12 file with the key and certificates")
+        ->group(group);
+    command->add_option("--cert", o->cert, "Certificate file (PEM or DER), with --key")
+        ->group(group);
+    command->add_option("--key", o->key, "Key file with --cert; key URI with --pkcs11-module")
+        ->group(group);
+    command->add_option("--pkcs11-module", o->pkcs11Module, "PKCS#11 module of a hardware token")
+        ->group(group);
+    command->add_option("--pkcs11-cert", o->pkcs11Cert, "The token's certificate (PKCS#11 URI)")
+        ->group(group);
+    CLI::Option* file =
+        command->add_option("--password-file", o->passwordFile, "File holding the password or PIN")
+            ->group(group);
+    command
+        ->add_option("--password-env", o->passwordEnv,
+                     "Environment variable holding the password or PIN")
+        ->excludes(file)
+        ->group(group);
+    command->add_option("--timestamp", o->timestampUrl, "RFC 3161 time-stamping server URL")
+        ->group(group);
+    command->add_option("--description", o->description, "Program name Windows shows")
+        ->group(group);
+    command->add_option("--url", o->url, "Link Windows shows with the name")->group(group);
+}
+
+void AddSign(CLI::App& app, Arguments* args) {
+    CLI::App* sign = app.add_subcommand(
+        "sign", "Sign an installer with osslsigncode, keeping its trailer (replaces a signature)");
+    sign->add_option("INSTALLER", args->inspect.installerPath, "The installer file")->required();
+    sign->add_option("-o,--output", args->signOutput, "Write here instead of in place");
+    AddSigningOptions(sign, &args->sign);
+}
+
 void AddBuild(CLI::App& app, Arguments* args) {
     CLI::App* build = app.add_subcommand("build", "Build an installer from a manifest");
     build->add_option("MANIFEST", args->build.manifestPath, "The TOML manifest")->required();
@@ -81,6 +122,8 @@ void AddBuild(CLI::App& app, Arguments* args) {
         ->capture_default_str()
         ->check(CLI::Validator(CheckDisketteSize, "SIZE", "diskette size"))
         ->needs(diskettes);
+    build->add_flag("--sign", args->buildSigned, "Sign the installer (see the Signing options)");
+    AddSigningOptions(build, &args->sign);
 }
 
 CLI::App* AddInspect(CLI::App& app, const std::string& name, const std::string& what,
@@ -126,10 +169,14 @@ void AddInit(CLI::App& app, Arguments* args) {
 void AddCommands(CLI::App& app, Arguments* args) {
     AddInit(app, args);
     AddBuild(app, args);
+    AddSign(app, args);
     AddInspect(app, "list", "List an installer's items and facts", args)
         ->add_flag("--json", args->inspect.json, "Print the listing as JSON");
-    AddInspect(app, "verify", "Check every fact of an installer the installer relies on", args)
-        ->add_flag("--json", args->json, "Print the result as JSON");
+    CLI::App* verify =
+        AddInspect(app, "verify", "Check every fact of an installer the installer relies on", args);
+    verify->add_flag("--json", args->json, "Print the result as JSON");
+    verify->add_option("--ca", args->caFile,
+                       "Also verify the signature against these CA certificates (osslsigncode)");
     CLI::App* extract =
         AddInspect(app, "extract",
                    "Write an installer's embedded items into a folder (nothing when any "
@@ -142,12 +189,36 @@ void AddCommands(CLI::App& app, Arguments* args) {
     AddCoding(app, "decompress", "Decode an LZSS stream", args);
 }
 
+bool SigningOptionsGiven(const SignOptions& o) {
+    return !(o.pkcs12 + o.cert + o.key + o.pkcs11Module + o.pkcs11Cert + o.passwordFile +
+             o.passwordEnv + o.timestampUrl + o.description + o.url)
+                .empty();
+}
+
+// build --sign: the key source must be complete before anything is built.
+std::string SigningProblem(const Arguments& args) {
+    if (!args.buildSigned)
+        return SigningOptionsGiven(args.sign) ? "the signing options need --sign" : "";
+    return SignOptionsProblem(args.sign);
+}
+
 int RunBuild(Arguments& args) {
+    std::string signing = SigningProblem(args);
+    if (!signing.empty()) {
+        std::cerr << "setuppack: " << signing << "\n";
+        return cli::kUsage;
+    }
     try {
         args.build.stubPath = ResolveStub(args.build.stubPath);
     } catch (const std::exception& error) {
         std::cerr << "setuppack: " << error.what() << "\n";
         return cli::kProblems;
+    }
+    if (args.buildSigned) {
+        const SignOptions& sign = args.sign;
+        args.build.finish = [&sign](const std::vector<uint8_t>& file) {
+            return SignInstallerBytes(file, sign);
+        };
     }
     if (!args.diskettes.dir.empty())
         return CommandBuildDiskettes(args.build, args.diskettes, std::cout, std::cerr);
@@ -178,6 +249,12 @@ void ReportExternals(const Arguments& args, const std::vector<std::string>& prob
 int RunInspect(const std::string& command, const Arguments& args) {
     std::vector<std::string> external;
     int externalCode = CheckExternals(args, &external);
+    if (!args.caFile.empty()) {
+        std::vector<std::string> signature =
+            SignatureProblems(args.inspect.installerPath, args.caFile);
+        external.insert(external.end(), signature.begin(), signature.end());
+        if (!signature.empty()) externalCode = 1;
+    }
     int code = 0;
     if (command == "verify" && args.json) {
         code = CommandVerifyJson(args.inspect.installerPath, args.inspect.reader, external,
@@ -202,6 +279,15 @@ int Run(const std::string& command, Arguments& args) {
     }
     if (command == "init") return CommandInit(args.init, std::cout, std::cerr);
     if (command == "build") return RunBuild(args);
+    if (command == "sign") {
+        std::string problem = SignOptionsProblem(args.sign);
+        if (!problem.empty()) {
+            std::cerr << "setuppack: " << problem << "\n";
+            return cli::kUsage;
+        }
+        return CommandSign(args.inspect.installerPath, args.signOutput, args.sign, std::cout,
+                           std::cerr);
+    }
     if (command == "list" || command == "verify") return RunInspect(command, args);
     if (command == "extract") return CommandExtract(args.inspect, std::cout, std::cerr);
     if (command == "compress") return CommandCompress(args.in, args.out, std::cout, std::cerr);
@@ -214,8 +300,8 @@ int main(int argc, char** argv) {
     Arguments args;
     return cli::RunTool(
         argc, argv, "setuppack",
-        "Builds installer files from a manifest and a stub, and lists, verifies and extracts "
-        "them.",
+        "Builds installer files from a manifest and a stub, signs them, and lists, verifies "
+        "and extracts them.",
         [&](CLI::App& app) {
             app.require_subcommand(1);
             AddCommands(app, &args);
