@@ -36,7 +36,8 @@ def check_installed(source, build):
         for path in ["share/quorvane-setup/stubs/setup-stub-win32.exe",
                      "share/quorvane-setup/stubs/setup-stub-win64.exe",
                      "share/man/man1/setuppack.1", "share/man/man1/setupsim.1",
-                     "share/doc/quorvane-setup/manifest.md"]:
+                     "share/doc/quorvane-setup/manifest.md",
+                     "share/doc/quorvane-setup/machine-files.md"]:
             if not os.path.exists(os.path.join(prefix, path)):
                 sys.exit(f"FAILED: not installed: {path}")
         setuppack = os.path.join(prefix, "bin", "setuppack")
