@@ -100,11 +100,11 @@ def check_diskette_images(setupsim, installer, work):
     no_mtools = dict(os.environ, PATH=os.path.join(work, "empty"))
     result = subprocess.run([setupsim, installer, "--machine", machine], capture_output=True,
                             text=True, timeout=120, env=no_mtools)
-    check("no mtools", result, 1, None, machine + ":2: diskette 'D1': cannot run mcopy")
+    check("no mtools", result, 1, None, machine + ":2: diskette 'D1': cannot run mdir")
 
 
 def main():
-    build, stubs = sys.argv[1:3]
+    build, stubs = (os.path.abspath(arg) for arg in sys.argv[1:3])
     stub = os.path.join(stubs, "stub_i686.exe")
     if not os.path.exists(stub):
         print("skipped: no test stub")
