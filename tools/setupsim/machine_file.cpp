@@ -453,11 +453,12 @@ std::string InFolder(std::string folder, const std::string& name) {
 }
 
 // Every regular file and folder below the host folder `from`, copied into the simulated
-// folder `to` (its own folders too when `recursive`); the host folder is only read.
+// folder `to` (its own folders too when `recursive`, but not linked ones, which may lead back
+// up); the host folder is only read.
 void CopyHostFolder(const std::string& from, const std::string& to, bool recursive) {
     for (const auto& item : std::filesystem::directory_iterator(from)) {
         std::string name = item.path().filename().string();
-        if (recursive && item.is_directory()) {
+        if (recursive && item.is_directory() && !item.is_symlink()) {  // links may loop
             sim::MakeDirectories(InFolder(to, name));
             CopyHostFolder(item.path().string(), InFolder(to, name), true);
         } else if (item.is_regular_file()) {
