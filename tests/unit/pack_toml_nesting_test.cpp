@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "pack/manifest.h"
+#include "pack/pack_error.h"
 #include "pack/toml_text.h"
 
 namespace {
@@ -63,6 +65,21 @@ TEST(TomlNesting, TextWithinTheLimitParses) {
     toml::table table = toml::parse(text);
     EXPECT_TRUE(table.contains("a"));
     EXPECT_TRUE(table.contains("b"));
+}
+
+// A manifest goes through the same check: 100,000 dotted levels are an error with the line,
+// not a crash in the parser.
+TEST(TomlNesting, ManifestsAreCheckedToo) {
+    std::string text =
+        "# a manifest\n[[item]]\n" + std::string("a") + Repeat(".a", 100000) + " = 1\n";
+    std::string error = "nothing";
+    try {
+        ParseManifest(text, "m.toml", ".");
+    } catch (const PackError& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error.rfind("m.toml:3: keys, tables and arrays nested more than 100", 0), 0u)
+        << error;
 }
 
 }  // namespace
