@@ -47,6 +47,10 @@ void AddOptions(CLI::App& app, Options* options) {
     app.add_option("--expect", options->expect,
                    "Exit 0 only when the preview ends so (a stuck preview never exits 0)")
         ->check(CLI::IsMember(ExpectableOutcomes()));
+    app.footer(
+        "Exit status: 0 the preview ran and was not stuck (with --expect: it ended as expected);\n"
+        "1 it was stuck or ended otherwise, or the installer, machine or answers file has\n"
+        "problems; 2 usage error. Machine and answers file keys: machine-files.md.");
 }
 
 // The preview's exit code, with a line on stderr saying why when it is not 0.
