@@ -22,6 +22,8 @@ install(FILES ${QV_STUB_WIN64} DESTINATION ${QV_SHARE_DIR}/stubs RENAME setup-st
         OPTIONAL)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manifest.md DESTINATION ${QV_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/packaging.md DESTINATION ${QV_DOC_DIR})
+# setupsim's machine and answers files, every key.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/machine-files.md DESTINATION ${QV_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/setuppack.1 ${PROJECT_SOURCE_DIR}/docs/setupsim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -49,7 +50,82 @@ bool TomlParserTripsOn(uint32_t c) {
     return (c >= 0xA1 && c <= 0x499) || (c >= 0xFB46 && c <= 0xFEFE);
 }
 
+// The parser descends once per level of a dotted key, a table header, an array or an inline
+// table; 100,000 levels overflow its stack. No machine or manifest needs a tenth of this.
+const int kMaxNesting = 100;
+
+// Where the nesting scan stands: the brackets open around it, the depth they make, the dots
+// of the key being read, and whether a value (whose dots are a number's) is being read.
+enum class Bracket { Header, Array, InlineTable };
+
+struct Nesting {
+    std::vector<std::pair<Bracket, int>> open;  // each bracket and the depth outside it
+    int base = 0;
+    int keyDots = 0;
+    bool inValue = false;
+    int Depth() const { return base + keyDots; }
+    bool Inside(Bracket kind) const { return !open.empty() && open.back().first == kind; }
+};
+
+void OpenBracket(Nesting& n, char c) {
+    Bracket kind = Bracket::InlineTable;
+    if (c == '[')  // "[a]" and "[[a]]" head a table; any other '[' opens an array value
+        kind = (n.open.empty() && !n.inValue) || n.Inside(Bracket::Header) ? Bracket::Header
+                                                                           : Bracket::Array;
+    n.open.push_back({kind, n.base});
+    n.base += n.keyDots + 1;
+    n.keyDots = 0;
+    n.inValue = kind == Bracket::Array;
+}
+
+void CloseBracket(Nesting& n) {
+    if (n.open.empty()) return;
+    n.base = n.open.back().second;
+    n.open.pop_back();
+    n.keyDots = 0;
+    n.inValue = n.Inside(Bracket::Array);
+}
+
+// Updates the scan for one character outside strings and comments.
+void ScanNesting(Nesting& n, char c) {
+    while (c == '\n' && n.Inside(Bracket::Header)) CloseBracket(n);  // a header is one line
+    if (c == '[' || c == '{') {
+        OpenBracket(n, c);
+    } else if (c == ']' || c == '}') {
+        CloseBracket(n);
+    } else if (c == '=') {
+        n.inValue = true;
+    } else if (c == '.' && !n.inValue) {
+        n.keyDots++;
+    } else if ((c == ',' && n.Inside(Bracket::InlineTable)) || (c == '\n' && n.open.empty())) {
+        n.keyDots = 0;  // the next key of an inline table or of the file
+        n.inValue = false;
+    }
+}
+
 }  // namespace
+
+std::optional<TomlTextProblem> FindTomlNestingTooDeep(const std::string& text) {
+    Nesting nesting;
+    int line = 1;
+    for (size_t i = 0; i < text.size(); i++) {
+        char c = text[i];
+        if (c == '"' || c == '\'' || c == '#') {
+            size_t end = SkipStringOrComment(text, i);
+            line += (int)std::count(text.begin() + (long)i, text.begin() + (long)end, '\n');
+            // A single-line string or comment takes its line's end with it.
+            if (end > i && text[end - 1] == '\n') ScanNesting(nesting, '\n');
+            i = end - 1;
+            continue;
+        }
+        ScanNesting(nesting, c);
+        if (nesting.Depth() > kMaxNesting)
+            return TomlTextProblem{line, "keys, tables and arrays nested more than " +
+                                             std::to_string(kMaxNesting) + " levels deep"};
+        line += c == '\n';
+    }
+    return std::nullopt;
+}
 
 std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text) {
     int line = 1;
@@ -71,5 +147,5 @@ std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text) {
         }
         line += c == '\n';
     }
-    return std::nullopt;
+    return FindTomlNestingTooDeep(text);
 }

@@ -22,4 +22,10 @@ struct TomlTextProblem {
 // text outside strings and comments (TOML allows none there), or anywhere a character the
 // parser trips on (a leading byte-order mark is allowed). Such a character can still be written
 // as a \uXXXX escape in a "string".
+// Also keys, table headers, arrays and inline tables nested deeper than the parser's stack
+// allows (FindTomlNestingTooDeep).
 std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text);
+
+// The first line where dotted keys, table headers, arrays and inline tables reach more than
+// 100 levels together; counted before the parser sees the text, as it descends once per level.
+std::optional<TomlTextProblem> FindTomlNestingTooDeep(const std::string& text);

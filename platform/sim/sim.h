@@ -166,6 +166,9 @@ struct FileInfo {
 void PutFile(const std::string& path, const std::string& bytes,
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 void MakeDirectories(const std::string& path);
+// Deletes a file, whatever its attributes (as the user taking a diskette out); false when
+// there is no such file.
+bool RemoveFile(const std::string& path);
 // Sets the last-write time (UTC) of an existing file or folder; false when there is none.
 bool SetFileWritten(const std::string& path, const FILETIME& written);
 FileInfo GetFileInfo(const std::string& path);

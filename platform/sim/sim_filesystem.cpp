@@ -111,7 +111,7 @@ BOOL WINAPI Sim_DeleteFileA(LPCSTR lpFileName) {
     std::error_code ec;
     if (!fs::remove(r.hostPath, ec)) return SetError(ERROR_ACCESS_DENIED), FALSE;
     M().meta.erase(r.key);
-    ForgetName(ParentKey(r), r.names.back());
+    ForgetName(ParentKey(r), ParentHostPath(r), r.names.back());
     NoteTouched(r.simPath);
     Record("delete", {F("path", r.simPath)});
     return TRUE;
@@ -231,6 +231,17 @@ void PutFile(const std::string& path, const std::string& bytes, DWORD attributes
     meta.attributes = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
     meta.creation = meta.lastAccess = meta.lastWrite = WallClockNow();
     M().meta[r.key] = meta;
+}
+
+bool RemoveFile(const std::string& path) {
+    Resolved r;
+    DWORD error = 0;
+    if (!ResolvePath(path.c_str(), &r, &error) || !r.exists || r.isDirectory) return false;
+    std::error_code ec;
+    if (!fs::remove(r.hostPath, ec)) return false;
+    M().meta.erase(r.key);
+    ForgetName(ParentKey(r), ParentHostPath(r), r.names.back());
+    return true;
 }
 
 bool SetFileWritten(const std::string& path, const FILETIME& written) {

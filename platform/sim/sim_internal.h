@@ -69,13 +69,14 @@ const DriveConfig* FindDrive(char letter);
 std::string DriveHostDir(const DriveConfig& drive);
 
 // Short names: the alias of `name` in the directory with key `dirKey` (empty when the name is
-// a valid 8.3 name and needs none). Creation registers a new name before it exists on the host.
+// a valid 8.3 name and needs none). Creation registers a new name (in the folder's listing and
+// its alias) before it exists on the host; deletion forgets it.
 bool IsValidShortName(const std::string& name);
 std::string ShortNameOf(const std::string& dirKey, const std::string& dirHostPath,
                         const std::string& name);
 void RegisterCreatedName(const std::string& dirKey, const std::string& dirHostPath,
                          const std::string& name);
-void ForgetName(const std::string& dirKey, const std::string& name);
+void ForgetName(const std::string& dirKey, const std::string& dirHostPath, const std::string& name);
 std::string ParentKey(const Resolved& r);
 std::string ParentHostPath(const Resolved& r);
 
@@ -221,9 +222,21 @@ struct Machine {
 
     std::string currentDir;                // normalised, "A:\" or "C:\X\Y"
     std::map<std::string, FileMeta> meta;  // by key
-    // Short-name aliases per directory key: upper-cased long name -> alias, in order of
-    // assignment.
-    std::map<std::string, std::map<std::string, std::string>> aliases;
+    // Each host folder's entries, read once and kept current by the sim's own changes, so
+    // that finding a name costs a lookup, not a reading of the folder.
+    struct Listing {
+        std::set<std::string> names;                           // as stored, in name order
+        std::map<std::string, std::set<std::string>> byUpper;  // upper-cased -> stored names
+    };
+    std::map<std::string, Listing> listings;  // by host folder path
+    // Short-name aliases per directory key.
+    struct Aliases {
+        bool complete = false;                       // every entry that needs one has one
+        std::map<std::string, std::string> byName;   // upper-cased long name -> alias
+        std::map<std::string, std::string> byAlias;  // upper-cased alias -> upper long name
+        std::map<std::string, int> nextNumber;       // first alias ("NAME~1.EXT") -> next N
+    };
+    std::map<std::string, Aliases> aliases;
     std::map<uintptr_t, OpenFile> files;  // CreateFileA handles and other-process tokens
     std::map<int, uintptr_t> otherProcessTokens;
     std::map<std::string, uint64_t> runningPrograms;  // file key -> virtual ms it ends at

@@ -81,13 +81,30 @@ int AppendComponents(const std::string& text, size_t start, std::vector<std::str
     return 1;
 }
 
-std::vector<std::string> HostEntries(const std::string& dirHost) {
-    std::vector<std::string> names;
+using Listing = Machine::Listing;
+
+void AddToListing(Listing& listing, const std::string& name) {
+    listing.names.insert(name);
+    listing.byUpper[UpperAscii(name)].insert(name);
+}
+
+// The host folder's entries: read on first use, then kept by the sim's own changes.
+Listing& ListingOf(const std::string& dirHost) {
+    auto found = M().listings.find(dirHost);
+    if (found != M().listings.end()) return found->second;
+    Listing& listing = M().listings[dirHost];
     std::error_code ec;
     for (fs::directory_iterator it(dirHost, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+        AddToListing(listing, it->path().filename().string());
+    return listing;
+}
+
+void RemoveFromListing(Listing& listing, const std::string& name) {
+    listing.names.erase(name);
+    auto same = listing.byUpper.find(UpperAscii(name));
+    if (same == listing.byUpper.end()) return;
+    same->second.erase(name);
+    if (same->second.empty()) listing.byUpper.erase(same);
 }
 
 std::string MakeAlias(const std::string& name, int number) {
@@ -106,29 +123,36 @@ std::string MakeAlias(const std::string& name, int number) {
     return base + suffix + (ext.empty() ? "" : "." + ext);
 }
 
-void AssignAlias(const std::string& dirKey, const std::vector<std::string>& entries,
-                 const std::string& name) {
-    std::map<std::string, std::string>& dir = M().aliases[dirKey];
-    std::set<std::string> used;
-    for (const auto& entry : dir) used.insert(UpperAscii(entry.second));
-    for (const std::string& entry : entries) used.insert(UpperAscii(entry));
-    for (int number = 1;; number++) {
-        std::string alias = MakeAlias(name, number);
-        if (used.count(UpperAscii(alias))) continue;
-        dir[UpperAscii(name)] = alias;
+// The smallest N whose alias no other alias and no entry of the folder uses. The search for
+// names sharing a first alias starts after the N last given to one of them (aliases are
+// forgotten only with a deletion, which starts the searches afresh).
+void AssignAlias(const std::string& dirKey, const Listing& listing, const std::string& name) {
+    Machine::Aliases& dir = M().aliases[dirKey];
+    std::string first = UpperAscii(MakeAlias(name, 1));
+    int& next = dir.nextNumber[first];
+    for (int number = std::max(next, 1);; number++) {
+        std::string alias = UpperAscii(MakeAlias(name, number));
+        if (dir.byAlias.count(alias) || listing.byUpper.count(alias)) continue;
+        dir.byName[UpperAscii(name)] = MakeAlias(name, number);
+        dir.byAlias[alias] = UpperAscii(name);
+        next = number + 1;
         return;
     }
 }
 
-// Gives every entry of the directory that needs an alias one, in name order.
-std::vector<std::string> EnsureAliases(const std::string& dirKey, const std::string& dirHost) {
-    std::vector<std::string> entries = HostEntries(dirHost);
-    for (const std::string& entry : entries) {
+// Gives every entry of the directory that needs an alias one, in name order, the first time
+// the directory is looked at; later entries get theirs as they are created.
+Listing& EnsureAliases(const std::string& dirKey, const std::string& dirHost) {
+    Listing& listing = ListingOf(dirHost);
+    Machine::Aliases& dir = M().aliases[dirKey];
+    if (dir.complete) return listing;
+    for (const std::string& entry : listing.names) {
         if (IsValidShortName(entry)) continue;
-        if (M().aliases[dirKey].count(UpperAscii(entry))) continue;
-        AssignAlias(dirKey, entries, entry);
+        if (dir.byName.count(UpperAscii(entry))) continue;
+        AssignAlias(dirKey, listing, entry);
     }
-    return entries;
+    dir.complete = true;
+    return listing;
 }
 
 // Whether the drive of a directory key keeps 8.3 names.
@@ -137,21 +161,34 @@ bool HasShortNames(const std::string& dirKey) {
     return !drive || drive->shortNames;
 }
 
+// The stored name of the entry that `name` designates by its long name: the same name, else
+// the first in name order that differs only in case; "" when there is none.
+std::string EntryNamed(const Listing& listing, const std::string& name) {
+    if (listing.names.count(name)) return name;
+    auto same = listing.byUpper.find(UpperAscii(name));
+    return same == listing.byUpper.end() ? "" : *same->second.begin();
+}
+
 // The stored name of the entry that `name` designates (by long name or alias), or "".
+std::string ListedEntry(const std::string& dirKey, const std::string& dirHost,
+                        const std::string& name) {
+    std::string entry = EntryNamed(ListingOf(dirHost), name);
+    if (!entry.empty() || name.find('~') == std::string::npos || !HasShortNames(dirKey))
+        return entry;
+    const Listing& listing = EnsureAliases(dirKey, dirHost);
+    const Machine::Aliases& dir = M().aliases[dirKey];
+    auto owner = dir.byAlias.find(UpperAscii(name));
+    return owner == dir.byAlias.end() ? "" : EntryNamed(listing, owner->second);
+}
+
+// The same, checked against the host: an entry that has gone from it (removed from outside,
+// or a creation that failed after it was registered) is forgotten and not found.
 std::string LookupEntry(const std::string& dirKey, const std::string& dirHost,
                         const std::string& name) {
-    std::vector<std::string> entries = HostEntries(dirHost);
-    for (const std::string& entry : entries)
-        if (entry == name) return entry;
-    for (const std::string& entry : entries)
-        if (EqualNoCase(entry, name)) return entry;
-    if (name.find('~') == std::string::npos || !HasShortNames(dirKey)) return "";
-    EnsureAliases(dirKey, dirHost);
-    const std::map<std::string, std::string>& dir = M().aliases[dirKey];
-    for (const std::string& entry : entries) {
-        auto alias = dir.find(UpperAscii(entry));
-        if (alias != dir.end() && EqualNoCase(alias->second, name)) return entry;
-    }
+    std::string entry = ListedEntry(dirKey, dirHost, name);
+    std::error_code ec;
+    if (entry.empty() || fs::exists(fs::symlink_status(dirHost + "/" + entry, ec))) return entry;
+    ForgetName(dirKey, dirHost, entry);
     return "";
 }
 
@@ -297,24 +334,35 @@ bool IsValidShortName(const std::string& name) {
 std::string ShortNameOf(const std::string& dirKey, const std::string& dirHostPath,
                         const std::string& name) {
     if (IsValidShortName(name)) return name;
-    EnsureAliases(dirKey, dirHostPath);
-    auto& dir = M().aliases[dirKey];
-    auto alias = dir.find(UpperAscii(name));
-    if (alias != dir.end()) return alias->second;
-    AssignAlias(dirKey, HostEntries(dirHostPath), name);
-    return dir[UpperAscii(name)];
+    const Listing& listing = EnsureAliases(dirKey, dirHostPath);
+    Machine::Aliases& dir = M().aliases[dirKey];
+    auto alias = dir.byName.find(UpperAscii(name));
+    if (alias != dir.byName.end()) return alias->second;
+    AssignAlias(dirKey, listing, name);
+    return dir.byName[UpperAscii(name)];
 }
 
 void RegisterCreatedName(const std::string& dirKey, const std::string& dirHostPath,
                          const std::string& name) {
-    if (!HasShortNames(dirKey)) return;
-    std::vector<std::string> entries = EnsureAliases(dirKey, dirHostPath);
-    if (IsValidShortName(name) || M().aliases[dirKey].count(UpperAscii(name))) return;
-    AssignAlias(dirKey, entries, name);
+    if (!HasShortNames(dirKey)) {
+        AddToListing(ListingOf(dirHostPath), name);
+        return;
+    }
+    Listing& listing = EnsureAliases(dirKey, dirHostPath);
+    AddToListing(listing, name);
+    if (IsValidShortName(name) || M().aliases[dirKey].byName.count(UpperAscii(name))) return;
+    AssignAlias(dirKey, listing, name);
 }
 
-void ForgetName(const std::string& dirKey, const std::string& name) {
-    M().aliases[dirKey].erase(UpperAscii(name));
+void ForgetName(const std::string& dirKey, const std::string& dirHostPath,
+                const std::string& name) {
+    RemoveFromListing(ListingOf(dirHostPath), name);
+    Machine::Aliases& dir = M().aliases[dirKey];
+    auto alias = dir.byName.find(UpperAscii(name));
+    if (alias == dir.byName.end()) return;
+    dir.byAlias.erase(UpperAscii(alias->second));
+    dir.byName.erase(alias);
+    dir.nextNumber.clear();  // a number is free again: the searches start from 1
 }
 
 }  // namespace detail

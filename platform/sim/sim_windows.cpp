@@ -138,8 +138,9 @@ void PlaceNewWindow(Window* window, int x, int y, int width, int height) {
     const sim::MachineConfig& config = M().config;
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) {
-        width = config.screenWidth * 3 / 4;
-        height = config.screenHeight * 3 / 4;
+        // In 64 bits: a screen near INT_MAX pixels must not overflow on the way.
+        width = (int)((int64_t)config.screenWidth * 3 / 4);
+        height = (int)((int64_t)config.screenHeight * 3 / 4);
     }
     window->windowRect = RECT{x, y, x + width, y + height};
 }

@@ -149,6 +149,12 @@ TEST_F(SetupsimFiles, MachinesAndAnswersPreviewWhatTheyDescribe) {
     }
 }
 
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; i++) out += text;
+    return out;
+}
+
 // What a user may get wrong is refused with the file and the line, never ignored.
 TEST_F(SetupsimFiles, MistakesAreRefusedWithTheirLine) {
     struct Case {
@@ -192,6 +198,58 @@ TEST_F(SetupsimFiles, MistakesAreRefusedWithTheirLine) {
         {false, "\xEF\xBB\xBFpress_ok = \"no\"\n", "1: 'press_ok' must be true or false"},
         {true, "[[file]]\npath = \"C:\\\\X\"\nwritten = \"\\u00E9\"\n",
          "3: written is a UTC date and time"},
+        // Values no real machine has.
+        {true, "[[drive]]\nletter = \"C\"\ntype = -1\n", "3: a drive type number lies in 0..6"},
+        {true, "[[drive]]\nletter = \"C\"\nfree_kb = 18014398509481984\n",
+         "3: free_kb must lie in 0..4294967295 for"},
+        {true, "[[drive]]\nletter = \"C\"\nfree_kb = 700\ncapacity = 800000\n",
+         "4: 'capacity' must lie in 0..716800"},
+        {true, "[[drive]]\nletter = \"C\"\ncapacity = -5\n", "3: 'capacity' must lie in 0.."},
+        {true, "[[drive]]\nletter = \"C\"\nsectors_per_cluster = 0\n",
+         "3: 'sectors_per_cluster' must lie in 1..128"},
+        {true, "[[drive]]\nletter = \"C\"\nfree_clusters = 10\ntotal_clusters = 5\n",
+         "1: the drive has more free clusters than total_clusters"},
+        {true, "[[drive]]\nletter = \"C\"\n[[drive]]\nletter = \"c\"\n",
+         "3: drive C: is given twice"},
+        {true, "[[drive]]\nletter = \"C\"\nhost_dir = \"nothere\"\n",
+         "3: host_dir does not exist: "},
+        {true, "[[drive]]\nletter = \"C\"\nhost_dir = \"m.toml\"\n",
+         "3: host_dir is not a folder: "},
+        {true, "utc_offset_minutes = 1441\n", "1: 'utc_offset_minutes' must lie in -1440..1440"},
+        {true, "program_runs_ms = 9223372036854775807\n",
+         "1: 'program_runs_ms' must lie in 0..86400000"},
+        {true, "screen = [2147483647, 768]\n", "1: screen's width and height must lie in"},
+        {true, "screen = [1024, -768]\n", "1: screen's width and height must lie in"},
+        {true, "[[file]]\npath = \"\"\n", "2: path is empty"},
+        {true, "[[file]]\npath = '\\\\server\\share\\X'\n", "2: path is a network (UNC) path"},
+        {true, "[[file]]\npath = 'C:\\" + std::string(300, 'x') + "'\n",
+         "2: path is longer than Windows allows"},
+        {true, "[[file]]\npath = 'C:\\WHAT?.TXT'\n", "2: path holds a character Windows refuses"},
+        {true, "[[file]]\npath = 'Q:\\X.TXT'\n",
+         "2: path is on drive Q: which the machine does not have"},
+        {true, "[[file]]\npath = 'C:\\'\n", "1: path names no file"},
+        {true, "[[file]]\npath = 'C:\\X'\nfrom = \"nothere\"\n", "3: from does not exist: "},
+        {true, "[[folder]]\nfrom = \"nothere\"\nto = 'C:\\X'\n", "2: from does not exist: "},
+        {true, "installer = 'Q:\\SETUP.EXE'\n", "1: installer is on drive Q:"},
+        {true, "installer = \"\"\n", "1: installer is empty"},
+        {true, "installer = 'A:\\'\n", "1: installer names no file"},
+        {true, "start_dir = 'relative'\n", "1: start_dir must be a full path with a drive"},
+        {true, "[[registry]]\nkey = 'HKEY_CURRENT_USER\\Software\\X'\n",
+         "2: only keys of HKEY_LOCAL_MACHINE are simulated"},
+        {true, "[[registry]]\nkey = 'HKLM\\'\n", "2: a registry key needs a path"},
+        {true, "[[diskette]]\nlabel = \"D\"\nimage = \"nothere.img\"\n",
+         "3: image does not exist: "},
+        {true, "[[diskette]]\nlabel = \"D\"\nimage = \".\"\n", "3: image is a folder, not a file"},
+        {true, "[[diskette]]\nlabel = \"D\"\nhost_dir = \"m.toml\"\n",
+         "3: host_dir is not a folder: "},
+        {false, "[[messagebox]]\nanswer = 99\n", "2: 'answer' must lie in 1..11"},
+        {false, "[[action]]\npress = 70000\n", "2: 'press' must lie in 0..65535"},
+        {false, "[[action]]\npress = 1\nat = -1\n", "3: 'at' must lie in 0..86400000"},
+        // Nesting the parser would descend into until its stack overflows.
+        {true, "a" + repeat(".a", 100000) + " = 1\n",
+         "1: keys, tables and arrays nested more than 100 levels deep"},
+        {false, "x = " + repeat("[", 100000) + "\n",
+         "1: keys, tables and arrays nested more than 100 levels deep"},
     };
     for (const Case& c : cases) {
         std::string path = Write(c.machine ? "m.toml" : "a.toml", c.text);

@@ -37,7 +37,8 @@ def check_installed(source, build):
                      "share/quorvane-setup/stubs/setup-stub-win64.exe",
                      "share/man/man1/setuppack.1", "share/man/man1/setupsim.1",
                      "share/doc/quorvane-setup/manifest.md",
-                     "share/doc/quorvane-setup/packaging.md"]:
+                     "share/doc/quorvane-setup/packaging.md",
+                     "share/doc/quorvane-setup/machine-files.md"]:
             if not os.path.exists(os.path.join(prefix, path)):
                 sys.exit(f"FAILED: not installed: {path}")
         setuppack = os.path.join(prefix, "bin", "setuppack")

@@ -18,13 +18,17 @@ from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E40
 TARGET = "C:\\Program Files\\VarnookSW\\QRVNE32"
 
 
-def preview(setupsim, installer, root, machine=None, answers=None):
-    args = [setupsim, installer, "--json", "--root", root]
+def preview(setupsim, installer, root, expected, machine=None, answers=None):
+    """The transcript of a preview that must end as `expected` (setupsim --expect exits 0)."""
+    args = [setupsim, installer, "--json", "--root", root, "--expect", expected]
     if machine:
         args += ["--machine", machine]
     if answers:
         args += ["--answers", answers]
-    return json_lines(run(args).stdout)
+    transcript = json_lines(run(args).stdout)
+    last = transcript[-1]
+    expect(last["event"] == "outcome" and last["outcome"] == expected, f"outcome {last}")
+    return transcript
 
 
 def events(transcript, kind):
@@ -105,7 +109,7 @@ def main():
         files = {name: os.path.join(pkg, "files", name) for name in os.listdir(os.path.join(pkg, "files"))}
 
         root = os.path.join(work, "root")
-        check_plain_install(preview(setupsim, installer, root), root, files)
+        check_plain_install(preview(setupsim, installer, root, "completed"), root, files)
 
         machine = os.path.join(work, "machine.toml")
         with open(machine, "w") as m:
@@ -116,12 +120,12 @@ def main():
                     'name = "Directory"\nvalue = "C:\\\\PROGRA~1\\\\VARNOO~1\\\\QRVNE32"\n'
                     '[[file]]\npath = "C:\\\\Program Files\\\\VarnookSW\\\\QRVNE32\\\\QVDATA.DB"\n'
                     'content = "the user\'s own data"\n')
-        check_reinstall(preview(setupsim, installer, root, machine=machine), root)
+        check_reinstall(preview(setupsim, installer, root, "completed", machine=machine), root)
 
         answers = os.path.join(work, "answers.toml")
         with open(answers, "w") as a:
             a.write('[[action]]\ndialog = "PROGRESSDLG"\npress = 1\nat = 200\n')
-        check_abort(preview(setupsim, installer, root, answers=answers))
+        check_abort(preview(setupsim, installer, root, "aborted", answers=answers))
     finally:
         shutil.rmtree(work)
     print("setupsim demo checks passed")

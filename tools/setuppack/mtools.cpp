@@ -57,14 +57,19 @@ Ran RunProgram(const std::vector<std::string>& args, long long stamp = -1) {
 }
 #endif
 
-std::string Run(const std::vector<std::string>& args, const std::string& image,
-                long long stamp = -1) {
-    Ran ran = RunProgram(args, stamp);
+// The output of a run of mtools; throws naming the image when it could not run or failed.
+std::string Checked(const Ran& ran, const std::vector<std::string>& args,
+                    const std::string& image) {
     if (ran.status == 127 || ran.status == -1)
         throw PackError("cannot run " + args[0] + " for " + image +
                         ": diskette images need mtools (apt-get install mtools)");
     if (ran.status != 0) throw PackError(image + ": " + args[0] + " failed: " + ran.output);
     return ran.output;
+}
+
+std::string Run(const std::vector<std::string>& args, const std::string& image,
+                long long stamp = -1) {
+    return Checked(RunProgram(args, stamp), args, image);
 }
 
 std::string Serial(const std::string& label) {
@@ -100,7 +105,12 @@ std::string ImageVolumeLabel(const std::string& image) {
 }
 
 void CopyOutOfImage(const std::string& image, const std::string& folder) {
-    Ran ran = RunProgram({"mdir", "-b", "-i", image, "::"});
-    if (ran.status != 0) return;  // an empty image: mdir reports "File not found"
+    std::vector<std::string> listing = {"mdir", "-b", "-i", image, "::"};
+    Ran ran = RunProgram(listing);
+    // An empty image: some versions of mdir fail with "File not found", others list nothing
+    // (and mcopy would fail on it). Any other failure (no mtools, no FAT image) is an error,
+    // never an empty diskette.
+    if (ran.status != 0 && ran.output.find("File not found") != std::string::npos) return;
+    if (Checked(ran, listing, image).find_first_not_of(" \r\n") == std::string::npos) return;
     Run({"mcopy", "-n", "-m", "-i", image, "::*", folder + "/"}, image);
 }

@@ -28,19 +28,31 @@ const int kDirectoryField = 101;
 const int kOkButton = 102;
 const char kDirectoryDialog[] = "DIRDLG";
 
+const std::vector<TableKeys> kAnswersKeys = {
+    {"", {"directory", "press_ok", "action", "messagebox", "diskette"}},
+    {"action", {"dialog", "at", "after", "press", "key", "destroy", "type", "control"}},
+    {"messagebox", {"answer", "text_contains", "caption_contains"}},
+    {"diskette", {"asked_for", "insert"}},
+};
+
+const std::vector<std::string>& Keys(const std::string& table) {
+    return KeysOf(kAnswersKeys, table);
+}
+
+const int64_t kMsInADay = 24 * 60 * 60 * 1000;
+const int64_t kLargestControlId = 65535;
+
 void ReadActionTime(const std::string& file, const toml::table& table, sim::UserAction& action) {
     if (table.get("at") && table.get("after"))
         FailAt(file, table, "an action takes at (since boot) or after (since its dialog started)");
-    action.at = OptionalNumber(file, table, "at").value_or(-1);
-    action.after = OptionalNumber(file, table, "after").value_or(-1);
-    if ((table.get("at") && action.at < 0) || (table.get("after") && action.after < 0))
-        FailAt(file, table, "a time is 0 or more virtual milliseconds");
+    action.at = ReadInRange(file, table, "at", 0, kMsInADay, -1);
+    action.after = ReadInRange(file, table, "after", 0, kMsInADay, -1);
 }
 
 void ReadActionKind(const std::string& file, const toml::table& table, sim::UserAction& action) {
-    if (auto press = OptionalNumber(file, table, "press")) {
+    if (table.get("press")) {
         action.kind = sim::ActionKind::Press;
-        action.control = (int)*press;
+        action.control = (int)ReadInRange(file, table, "press", 0, kLargestControlId, 0);
     } else if (auto key = OptionalString(file, table, "key")) {
         if (*key == "enter")
             action.kind = sim::ActionKind::Enter;
@@ -53,15 +65,15 @@ void ReadActionKind(const std::string& file, const toml::table& table, sim::User
     } else if (auto text = OptionalString(file, table, "type")) {
         action.kind = sim::ActionKind::Type;
         action.text = *text;
-        action.control = (int)OptionalNumber(file, table, "control").value_or(kDirectoryField);
+        action.control =
+            (int)ReadInRange(file, table, "control", 0, kLargestControlId, kDirectoryField);
     } else {
         FailAt(file, table, "an action needs press, key, destroy or type");
     }
 }
 
 sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
-    RejectUnknownKeys(file, table, "[[action]]",
-                      {"dialog", "at", "after", "press", "key", "destroy", "type", "control"});
+    RejectUnknownKeys(file, table, "[[action]]", Keys("action"));
     sim::UserAction action;
     action.dialog = OptionalString(file, table, "dialog").value_or("");
     ReadActionTime(file, table, action);
@@ -72,7 +84,8 @@ sim::UserAction ReadAction(const std::string& file, const toml::table& table) {
 int ReadAnswer(const std::string& file, const toml::table& table) {
     const toml::node* node = table.get("answer");
     if (!node) return IDOK;
-    if (auto number = node->value_exact<int64_t>()) return (int)*number;
+    if (node->value_exact<int64_t>())
+        return (int)ReadInRange(file, table, "answer", IDOK, 11, IDOK);
     std::string name = node->value_exact<std::string>().value_or("");
     if (name == "ok") return IDOK;
     if (name == "cancel") return IDCANCEL;
@@ -80,8 +93,7 @@ int ReadAnswer(const std::string& file, const toml::table& table) {
 }
 
 AnswersFile::Answer ReadMessageBox(const std::string& file, const toml::table& table) {
-    RejectUnknownKeys(file, table, "[[messagebox]]",
-                      {"answer", "text_contains", "caption_contains"});
+    RejectUnknownKeys(file, table, "[[messagebox]]", Keys("messagebox"));
     return {ReadAnswer(file, table), OptionalString(file, table, "text_contains").value_or(""),
             OptionalString(file, table, "caption_contains").value_or("")};
 }
@@ -92,14 +104,17 @@ bool IsForDirectoryDialog(const sim::UserAction& action) {
 
 }  // namespace
 
+const std::vector<TableKeys>& AnswersFileKeys() {
+    return kAnswersKeys;
+}
+
 AnswersFile DefaultAnswers() {
     return AnswersFile();
 }
 
 AnswersFile ReadAnswersFile(const std::string& path) {
     toml::table root = ParseTomlFile(path);
-    RejectUnknownKeys(path, root, "the answers file",
-                      {"directory", "press_ok", "action", "messagebox", "diskette"});
+    RejectUnknownKeys(path, root, "the answers file", Keys(""));
     AnswersFile answers;
     if (auto directory = OptionalString(path, root, "directory")) {
         answers.typeDirectory = true;
@@ -112,7 +127,7 @@ AnswersFile ReadAnswersFile(const std::string& path) {
         answers.messageBoxes.push_back(ReadMessageBox(path, table));
     });
     ForEachTable(path, root, "diskette", [&](const toml::table& table) {
-        RejectUnknownKeys(path, table, "[[diskette]]", {"asked_for", "insert"});
+        RejectUnknownKeys(path, table, "[[diskette]]", Keys("diskette"));
         answers.wrongDiskettes.push_back(
             {RequireString(path, table, "asked_for"), RequireString(path, table, "insert")});
     });

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sim/sim.h"
+#include "tools/setupsim/table_keys.h"
 
 struct AnswersFile {
     bool typeDirectory = false;
@@ -27,6 +28,9 @@ struct AnswersFile {
     };
     std::vector<WrongDiskette> wrongDiskettes;
 };
+
+// Every key an answers file may hold, per table ("" for the top level).
+const std::vector<TableKeys>& AnswersFileKeys();
 
 // Without a file: accept the default directory, OK to every message box.
 AnswersFile DefaultAnswers();

@@ -76,8 +76,10 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
 
 void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette) {
     std::string drive = Folder(installerPath);
+    std::vector<std::string> present;
     for (const fs::directory_entry& item : fs::directory_iterator(sim::HostPath(drive)))
-        if (item.is_regular_file()) fs::remove(item.path());
+        if (item.is_regular_file()) present.push_back(item.path().filename().string());
+    for (const std::string& name : present) sim::RemoveFile(drive + name);
     if (!diskette) return;
     for (const auto& [name, bytes] : diskette->files) sim::PutFile(drive + name, bytes);
 }

@@ -1,18 +1,24 @@
 // Reading a machine file (TOML) and booting the simulated Windows with it. Every key is listed
-// here; any other key is an error naming its line.
+// here (and in kMachineKeys, which docs/machine-files.md is checked against); any other key,
+// and any value no real machine could have, is an error naming its line. Host paths (from,
+// host_dir, image) are taken from the machine file's folder when relative; nothing on the
+// host is written: host folders and diskettes are copied into the root of the run.
 //
 //   start_dir = "A:\\"                installer's current directory at start
 //   installer = "A:\\SETUP.EXE"       where the installer file lies
 //   windows_dir, system_dir, utc_offset_minutes, screen = [1024, 768]
 //   program_runs_ms = 2000          how long a started program runs and holds its file
 //   running_windows = ["QVMain"]
-//   [[drive]] letter, type ("removable" | "fixed" | "remote" | "cdrom" | "ramdisk" | "none"
+//   [[drive]] (replaces the default drive of its letter; the others stay)
+//             letter, type ("removable" | "fixed" | "remote" | "cdrom" | "ramdisk" | "none"
 //             or a number), host_dir, and what GetDiskFreeSpaceA reports:
 //             sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters
 //             (default 8 x 512-byte sectors, 8 GiB free), or free_kb: that many KB free,
 //             exactly; 1 KB clusters unless the cluster size is given, and then free_kb must
-//             be a whole number of clusters. capacity (bytes writable), full_is_error
-//             (default true: a write beyond the capacity fails; false: it is cut short),
+//             be a whole number of clusters. capacity (bytes writable: by default the free
+//             space when that is given, and never more; alone, also the free space reported),
+//             full_is_error (default true: a write beyond the capacity fails; false: it is
+//             cut short),
 //             short_names (default true; false: no 8.3 names on the drive), write_protected
 //   [[registry]] key, and name + value (a string value), deny_full_access; key alone
 //             creates the key with no values
@@ -32,9 +38,58 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/setupsim/machine_checks.h"
 #include "tools/setupsim/toml_input.h"
 
 namespace {
+
+const std::vector<TableKeys> kMachineKeys = {
+    {"",
+     {"start_dir", "installer", "windows_dir", "system_dir", "utc_offset_minutes",
+      "program_runs_ms", "screen", "running_windows", "drive", "registry", "winini", "file",
+      "folder", "launch", "diskette"}},
+    {"drive",
+     {"letter", "type", "host_dir", "sectors_per_cluster", "bytes_per_sector", "free_clusters",
+      "total_clusters", "free_kb", "capacity", "full_is_error", "short_names", "write_protected"}},
+    {"registry", {"key", "name", "value", "deny_full_access"}},
+    {"winini", {"section", "key", "value"}},
+    {"file", {"path", "content", "from", "attributes", "written"}},
+    {"folder", {"path", "from", "to"}},
+    {"launch", {"program", "result"}},
+    {"diskette", {"label", "host_dir", "image"}},
+};
+
+const std::vector<std::string>& Keys(const std::string& table) {
+    return KeysOf(kMachineKeys, table);
+}
+
+// A simulated path on one of the machine's drives (see SimPathProblem), or `fallback`.
+std::string ReadSimPath(const std::string& file, const toml::table& table, const char* key,
+                        const MachineFile& machine, const std::string& fallback) {
+    std::optional<std::string> path = OptionalString(file, table, key);
+    if (!path) return fallback;
+    std::string problem = SimPathProblem(*path, machine.config.drives);
+    if (!problem.empty()) FailAt(file, *table.get(key), std::string(key) + " " + problem);
+    return *path;
+}
+
+std::string RequireSimPath(const std::string& file, const toml::table& table, const char* key,
+                           const MachineFile& machine) {
+    RequireString(file, table, key);
+    return ReadSimPath(file, table, key, machine, "");
+}
+
+// A host file or folder named by the machine file, from its folder; it must exist as `kind`.
+std::string ReadHostPath(const std::string& file, const toml::table& table, const char* key,
+                         HostKind kind) {
+    std::optional<std::string> path = OptionalString(file, table, key);
+    if (!path) return "";
+    std::string host = HostPathFrom(file, *path);
+    std::string problem = HostPathProblem(host, kind);
+    if (!problem.empty())
+        FailAt(file, *table.get(key), std::string(key) + " " + problem + ": " + host);
+    return host;
+}
 
 DWORD ReadDword(const std::string& file, const toml::table& table, const char* key,
                 DWORD fallback) {
@@ -46,7 +101,11 @@ DWORD ReadDword(const std::string& file, const toml::table& table, const char* k
 }
 
 UINT DriveType(const std::string& file, const toml::node& node) {
-    if (auto number = node.value_exact<int64_t>()) return (UINT)*number;
+    if (auto number = node.value_exact<int64_t>()) {
+        if (*number < DRIVE_UNKNOWN || *number > DRIVE_RAMDISK)
+            FailAt(file, node, "a drive type number lies in 0..6");
+        return (UINT)*number;
+    }
     static const std::pair<const char*, UINT> names[] = {
         {"unknown", DRIVE_UNKNOWN}, {"none", DRIVE_NO_ROOT_DIR}, {"removable", DRIVE_REMOVABLE},
         {"fixed", DRIVE_FIXED},     {"remote", DRIVE_REMOTE},    {"cdrom", DRIVE_CDROM},
@@ -55,6 +114,10 @@ UINT DriveType(const std::string& file, const toml::node& node) {
     for (const auto& entry : names)
         if (name == entry.first) return entry.second;
     FailAt(file, node, "unknown drive type '" + name + "'");
+}
+
+uint64_t ClusterBytes(const sim::DriveConfig& drive) {
+    return (uint64_t)drive.sectorsPerCluster * drive.bytesPerSector;
 }
 
 // free_kb as clusters, exactly: 1 KB clusters unless the file gives the cluster size.
@@ -67,44 +130,86 @@ void ReadFreeKb(const std::string& file, const toml::table& table, sim::DriveCon
         drive.sectorsPerCluster = 2;
         drive.bytesPerSector = 512;
     }
-    uint64_t clusterBytes = (uint64_t)drive.sectorsPerCluster * drive.bytesPerSector;
-    if (*freeKb < 0 || clusterBytes == 0 || ((uint64_t)*freeKb * 1024) % clusterBytes != 0)
+    uint64_t clusterBytes = ClusterBytes(drive);
+    // Checked before it is multiplied, so that no value wraps around to a small one.
+    if (*freeKb < 0 || (uint64_t)*freeKb > 0xFFFFFFFFull * clusterBytes / 1024)
+        FailAt(file, node,
+               "free_kb must lie in 0.." + std::to_string(0xFFFFFFFFull * clusterBytes / 1024) +
+                   " for the drive's cluster size");
+    if (((uint64_t)*freeKb * 1024) % clusterBytes != 0)
         FailAt(
             file, node,
             "free_kb must be a whole number of " + std::to_string(clusterBytes) + "-byte clusters");
-    uint64_t clusters = (uint64_t)*freeKb * 1024 / clusterBytes;
-    if (clusters > 0xFFFFFFFFu) FailAt(file, node, "free_kb is too large for the drive's geometry");
-    drive.freeClusters = (DWORD)clusters;
+    drive.freeClusters = (DWORD)((uint64_t)*freeKb * 1024 / clusterBytes);
     if (!table.get("total_clusters") && drive.totalClusters < drive.freeClusters)
         drive.totalClusters = drive.freeClusters;
+}
+
+// One model of the free space: what GetDiskFreeSpaceA reports is what can be written. A drive
+// that gives its free space can take that many bytes; one that gives only a capacity reports
+// it as free clusters; one that gives both must agree.
+void ReadCapacity(const std::string& file, const toml::table& table, sim::DriveConfig& drive) {
+    bool freeGiven = table.get("free_kb") || table.get("free_clusters");
+    uint64_t freeBytes = (uint64_t)drive.freeClusters * ClusterBytes(drive);
+    if (!table.get("capacity")) {
+        if (freeGiven) drive.writeCapacity = (int64_t)freeBytes;
+        return;
+    }
+    int64_t limit = freeGiven ? (int64_t)freeBytes : 0xFFFFFFFFll * (int64_t)ClusterBytes(drive);
+    drive.writeCapacity = ReadInRange(file, table, "capacity", 0, limit, -1);
+    if (!freeGiven) {
+        drive.freeClusters = (DWORD)((uint64_t)drive.writeCapacity / ClusterBytes(drive));
+        if (!table.get("total_clusters") && drive.totalClusters < drive.freeClusters)
+            drive.totalClusters = drive.freeClusters;
+    }
+}
+
+void ReadGeometry(const std::string& file, const toml::table& table, sim::DriveConfig& drive) {
+    drive.sectorsPerCluster =
+        (DWORD)ReadInRange(file, table, "sectors_per_cluster", 1, 128, drive.sectorsPerCluster);
+    drive.bytesPerSector =
+        (DWORD)ReadInRange(file, table, "bytes_per_sector", 128, 4096, drive.bytesPerSector);
+    drive.freeClusters = ReadDword(file, table, "free_clusters", drive.freeClusters);
+    drive.totalClusters = ReadDword(file, table, "total_clusters", drive.totalClusters);
+    ReadFreeKb(file, table, drive);
+    ReadCapacity(file, table, drive);
     if (drive.totalClusters < drive.freeClusters)
-        FailAt(file, node, "free_kb is more than the drive's total_clusters hold");
+        FailAt(file, table, "the drive has more free clusters than total_clusters");
 }
 
 sim::DriveConfig ReadDrive(const std::string& file, const toml::table& table) {
-    RejectUnknownKeys(file, table, "[[drive]]",
-                      {"letter", "type", "host_dir", "sectors_per_cluster", "bytes_per_sector",
-                       "free_clusters", "total_clusters", "free_kb", "capacity", "full_is_error",
-                       "short_names", "write_protected"});
+    RejectUnknownKeys(file, table, "[[drive]]", Keys("drive"));
     sim::DriveConfig drive;
     std::string letter = RequireString(file, table, "letter");
     if (letter.size() != 1 || !isalpha((unsigned char)letter[0]))
         FailAt(file, table, "a drive letter is one letter");
     drive.letter = (char)toupper((unsigned char)letter[0]);
     if (auto type = table.get("type")) drive.type = DriveType(file, *type);
-    drive.hostDir = OptionalString(file, table, "host_dir").value_or("");
-    drive.sectorsPerCluster =
-        ReadDword(file, table, "sectors_per_cluster", drive.sectorsPerCluster);
-    drive.bytesPerSector = ReadDword(file, table, "bytes_per_sector", drive.bytesPerSector);
-    drive.freeClusters = ReadDword(file, table, "free_clusters", drive.freeClusters);
-    drive.totalClusters = ReadDword(file, table, "total_clusters", drive.totalClusters);
-    ReadFreeKb(file, table, drive);
-    drive.writeCapacity = OptionalNumber(file, table, "capacity").value_or(-1);
+    drive.hostDir = ReadHostPath(file, table, "host_dir", HostKind::Folder);
+    ReadGeometry(file, table, drive);
     drive.fullIsError = OptionalBool(file, table, "full_is_error").value_or(drive.fullIsError);
     drive.shortNames = OptionalBool(file, table, "short_names").value_or(drive.shortNames);
     drive.writeProtected =
         OptionalBool(file, table, "write_protected").value_or(drive.writeProtected);
     return drive;
+}
+
+// The file's drives over the default ones: a letter the file gives replaces the default
+// drive of that letter; the others stay (the installer's A: among them). A letter given
+// twice is an error.
+void ReadDrives(const std::string& file, const toml::table& root, MachineFile& machine) {
+    std::vector<sim::DriveConfig>& drives = machine.config.drives;
+    std::string given;
+    ForEachTable(file, root, "drive", [&](const toml::table& t) {
+        sim::DriveConfig drive = ReadDrive(file, t);
+        if (given.find(drive.letter) != std::string::npos)
+            FailAt(file, t, std::string("drive ") + drive.letter + ": is given twice");
+        given += drive.letter;
+        bool replaced = false;
+        for (sim::DriveConfig& existing : drives)
+            if (existing.letter == drive.letter) existing = drive, replaced = true;
+        if (!replaced) drives.push_back(drive);
+    });
 }
 
 std::vector<std::string> ReadStringList(const std::string& file, const toml::table& table,
@@ -122,6 +227,7 @@ std::vector<std::string> ReadStringList(const std::string& file, const toml::tab
     return names;
 }
 
+// A screen of 1 x 1 to 32767 x 32767 pixels, the coordinates a window can have.
 void ReadScreen(const std::string& file, const toml::table& root, sim::MachineConfig& config) {
     const toml::node* node = root.get("screen");
     if (!node) return;
@@ -129,31 +235,50 @@ void ReadScreen(const std::string& file, const toml::table& root, sim::MachineCo
     if (!screen || screen->size() != 2 || !(*screen)[0].value_exact<int64_t>() ||
         !(*screen)[1].value_exact<int64_t>())
         FailAt(file, *node, "screen is [width, height]");
-    config.screenWidth = (int)*(*screen)[0].value_exact<int64_t>();
-    config.screenHeight = (int)*(*screen)[1].value_exact<int64_t>();
+    int64_t width = *(*screen)[0].value_exact<int64_t>();
+    int64_t height = *(*screen)[1].value_exact<int64_t>();
+    if (width < 1 || width > 32767 || height < 1 || height > 32767)
+        FailAt(file, *node, "screen's width and height must lie in 1..32767");
+    config.screenWidth = (int)width;
+    config.screenHeight = (int)height;
 }
 
+// The installer's path names a file on one of the machine's drives.
+std::string ReadInstallerPath(const std::string& file, const toml::table& root,
+                              const MachineFile& machine) {
+    std::string path = ReadSimPath(file, root, "installer", machine, machine.config.modulePath);
+    std::string problem = SimPathProblem(path, machine.config.drives);
+    if (problem.empty() && path.find_last_not_of("\\/") < 3) problem = "names no file";
+    if (!problem.empty()) {
+        if (const toml::node* node = root.get("installer"))
+            FailAt(file, *node, "installer " + problem);
+        throw std::runtime_error(file + ": the installer's path " + path + " " + problem);
+    }
+    return path;
+}
+
+const int64_t kMinutesInADay = 24 * 60;
+const int64_t kMsInADay = 24 * 60 * 60 * 1000;
+
 void ReadTopLevel(const std::string& file, const toml::table& root, MachineFile& machine) {
-    RejectUnknownKeys(file, root, "the machine file",
-                      {"start_dir", "installer", "windows_dir", "system_dir", "utc_offset_minutes",
-                       "program_runs_ms", "screen", "running_windows", "drive", "registry",
-                       "winini", "file", "folder", "launch", "diskette"});
     sim::MachineConfig& config = machine.config;
-    config.currentDir = OptionalString(file, root, "start_dir").value_or(config.currentDir);
-    config.modulePath = OptionalString(file, root, "installer").value_or(config.modulePath);
-    config.windowsDir = OptionalString(file, root, "windows_dir").value_or(config.windowsDir);
-    config.systemDir = OptionalString(file, root, "system_dir").value_or(config.systemDir);
-    config.utcOffsetMinutes =
-        (int)OptionalNumber(file, root, "utc_offset_minutes").value_or(config.utcOffsetMinutes);
+    config.currentDir = ReadSimPath(file, root, "start_dir", machine, config.currentDir);
+    config.modulePath = ReadInstallerPath(file, root, machine);
+    config.windowsDir = ReadSimPath(file, root, "windows_dir", machine, config.windowsDir);
+    config.systemDir = ReadSimPath(file, root, "system_dir", machine, config.systemDir);
+    config.utcOffsetMinutes = (int)ReadInRange(file, root, "utc_offset_minutes", -kMinutesInADay,
+                                               kMinutesInADay, config.utcOffsetMinutes);
     config.programRunMs =
-        (int)OptionalNumber(file, root, "program_runs_ms").value_or(config.programRunMs);
+        (int)ReadInRange(file, root, "program_runs_ms", 0, kMsInADay, config.programRunMs);
     ReadScreen(file, root, config);
     machine.runningWindows = ReadStringList(file, root, "running_windows");
 }
 
 void ReadRegistry(const std::string& file, const toml::table& t, MachineFile& machine) {
-    RejectUnknownKeys(file, t, "[[registry]]", {"key", "name", "value", "deny_full_access"});
-    std::string key = RequireString(file, t, "key");
+    RejectUnknownKeys(file, t, "[[registry]]", Keys("registry"));
+    std::string problem;
+    std::string key = LocalMachineKey(RequireString(file, t, "key"), &problem);
+    if (!problem.empty()) FailAt(file, *t.get("key"), problem);
     machine.registryKeys.push_back(key);
     if (OptionalBool(file, t, "deny_full_access").value_or(false))
         machine.deniedKeys.push_back(key);
@@ -215,11 +340,12 @@ FILETIME ReadWritten(const std::string& file, const toml::node& node) {
 }
 
 void ReadPresentFile(const std::string& file, const toml::table& t, MachineFile& machine) {
-    RejectUnknownKeys(file, t, "[[file]]", {"path", "content", "from", "attributes", "written"});
+    RejectUnknownKeys(file, t, "[[file]]", Keys("file"));
     MachineFile::PresentFile present;
-    present.path = RequireString(file, t, "path");
+    present.path = RequireSimPath(file, t, "path", machine);
+    if (present.path.find_last_not_of("\\/") < 3) FailAt(file, t, "path names no file");
     present.content = OptionalString(file, t, "content").value_or("");
-    present.hostFrom = OptionalString(file, t, "from").value_or("");
+    present.hostFrom = ReadHostPath(file, t, "from", HostKind::File);
     if (t.get("content") && t.get("from")) FailAt(file, t, "give content or from, not both");
     present.attributes = ReadAttributes(file, t);
     if (const toml::node* written = t.get("written")) {
@@ -230,24 +356,26 @@ void ReadPresentFile(const std::string& file, const toml::table& t, MachineFile&
 }
 
 void ReadFolder(const std::string& file, const toml::table& t, MachineFile& machine) {
-    RejectUnknownKeys(file, t, "[[folder]]", {"path", "from", "to"});
+    RejectUnknownKeys(file, t, "[[folder]]", Keys("folder"));
     if (t.get("path")) {
         if (t.get("from") || t.get("to"))
             FailAt(file, t, "a folder is either path (empty) or from and to (copied)");
-        machine.emptyFolders.push_back(RequireString(file, t, "path"));
+        machine.emptyFolders.push_back(RequireSimPath(file, t, "path", machine));
         return;
     }
-    machine.folders.push_back({RequireString(file, t, "from"), RequireString(file, t, "to")});
+    RequireString(file, t, "from");
+    machine.folders.push_back(
+        {ReadHostPath(file, t, "from", HostKind::Folder), RequireSimPath(file, t, "to", machine)});
 }
 
 void ReadDiskette(const std::string& file, const toml::table& t, MachineFile& machine) {
-    RejectUnknownKeys(file, t, "[[diskette]]", {"label", "host_dir", "image"});
+    RejectUnknownKeys(file, t, "[[diskette]]", Keys("diskette"));
     MachineFile::Diskette diskette;
     diskette.label = RequireString(file, t, "label");
-    diskette.hostDir = OptionalString(file, t, "host_dir").value_or("");
-    diskette.image = OptionalString(file, t, "image").value_or("");
-    if (diskette.hostDir.empty() == diskette.image.empty())
+    if (!t.get("host_dir") == !t.get("image"))
         FailAt(file, t, "a diskette has host_dir or image, one of them");
+    diskette.hostDir = ReadHostPath(file, t, "host_dir", HostKind::Folder);
+    diskette.image = ReadHostPath(file, t, "image", HostKind::File);
     diskette.line = (int)t.source().begin.line;
     machine.diskettes.push_back(diskette);
 }
@@ -256,7 +384,7 @@ void ReadTables(const std::string& file, const toml::table& root, MachineFile& m
     ForEachTable(file, root, "registry",
                  [&](const toml::table& t) { ReadRegistry(file, t, machine); });
     ForEachTable(file, root, "winini", [&](const toml::table& t) {
-        RejectUnknownKeys(file, t, "[[winini]]", {"section", "key", "value"});
+        RejectUnknownKeys(file, t, "[[winini]]", Keys("winini"));
         machine.winIni.push_back({RequireString(file, t, "section"), RequireString(file, t, "key"),
                                   RequireString(file, t, "value")});
     });
@@ -266,7 +394,7 @@ void ReadTables(const std::string& file, const toml::table& root, MachineFile& m
     ForEachTable(file, root, "diskette",
                  [&](const toml::table& t) { ReadDiskette(file, t, machine); });
     ForEachTable(file, root, "launch", [&](const toml::table& t) {
-        RejectUnknownKeys(file, t, "[[launch]]", {"program", "result"});
+        RejectUnknownKeys(file, t, "[[launch]]", Keys("launch"));
         machine.launchResults.push_back(
             {RequireString(file, t, "program"), ReadDword(file, t, "result", 33)});
     });
@@ -287,14 +415,16 @@ MachineFile DefaultMachine() {
     return machine;
 }
 
+const std::vector<TableKeys>& MachineFileKeys() {
+    return kMachineKeys;
+}
+
 MachineFile ReadMachineFile(const std::string& path) {
     toml::table root = ParseTomlFile(path);
     MachineFile machine = DefaultMachine();
+    RejectUnknownKeys(path, root, "the machine file", Keys(""));
+    ReadDrives(path, root, machine);
     ReadTopLevel(path, root, machine);
-    if (root.get("drive")) machine.config.drives.clear();
-    ForEachTable(path, root, "drive", [&](const toml::table& t) {
-        machine.config.drives.push_back(ReadDrive(path, t));
-    });
     if (root.get("registry")) machine.registry.clear();
     ReadTables(path, root, machine);
     return machine;
@@ -304,6 +434,9 @@ std::string ReadHostFile(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw std::runtime_error(path + " is a directory, not a file");
+    // A FIFO or a device would be read until it ends, which may be never.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        throw std::runtime_error(path + " is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path + ": " + strerror(errno));
     std::ostringstream bytes;
@@ -314,6 +447,26 @@ std::string ReadHostFile(const std::string& path) {
 
 namespace {
 
+std::string InFolder(std::string folder, const std::string& name) {
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder + name;
+}
+
+// Every regular file and folder below the host folder `from`, copied into the simulated
+// folder `to` (its own folders too when `recursive`, but not linked ones, which may lead back
+// up); the host folder is only read.
+void CopyHostFolder(const std::string& from, const std::string& to, bool recursive) {
+    for (const auto& item : std::filesystem::directory_iterator(from)) {
+        std::string name = item.path().filename().string();
+        if (recursive && item.is_directory() && !item.is_symlink()) {  // links may loop
+            sim::MakeDirectories(InFolder(to, name));
+            CopyHostFolder(item.path().string(), InFolder(to, name), true);
+        } else if (item.is_regular_file()) {
+            sim::PutFile(InFolder(to, name), ReadHostFile(item.path().string()));
+        }
+    }
+}
+
 void PutPresentFiles(const MachineFile& machine) {
     for (const MachineFile::PresentFile& file : machine.files) {
         sim::PutFile(file.path, file.hostFrom.empty() ? file.content : ReadHostFile(file.hostFrom),
@@ -321,14 +474,8 @@ void PutPresentFiles(const MachineFile& machine) {
         if (file.hasWritten) sim::SetFileWritten(file.path, file.written);
     }
     for (const std::string& folder : machine.emptyFolders) sim::MakeDirectories(folder);
-    for (const MachineFile::PresentFolder& folder : machine.folders) {
-        for (const auto& item : std::filesystem::directory_iterator(folder.hostFrom)) {
-            if (!item.is_regular_file()) continue;
-            std::string to = folder.to;
-            if (!to.empty() && to.back() != '\\') to += '\\';
-            sim::PutFile(to + item.path().filename().string(), ReadHostFile(item.path().string()));
-        }
-    }
+    for (const MachineFile::PresentFolder& folder : machine.folders)
+        CopyHostFolder(folder.hostFrom, folder.to, false);
 }
 
 }  // namespace
@@ -336,7 +483,13 @@ void PutPresentFiles(const MachineFile& machine) {
 void BootMachine(const MachineFile& machine, const std::string& root) {
     sim::MachineConfig config = machine.config;
     config.root = root;
+    // A drive's host folder is copied into the root, never written: the installer writes,
+    // deletes and swaps diskettes there.
+    for (sim::DriveConfig& drive : config.drives) drive.hostDir.clear();
     sim::Boot(config);
+    for (const sim::DriveConfig& drive : machine.config.drives)
+        if (!drive.hostDir.empty())
+            CopyHostFolder(drive.hostDir, std::string(1, drive.letter) + ":\\", true);
     for (const std::string& key : machine.registryKeys) sim::CreateRegistryKey(key);
     for (const auto& value : machine.registry)
         sim::SetRegistryString(value.key, value.name, value.value);

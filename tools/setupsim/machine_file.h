@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sim/sim.h"
+#include "tools/setupsim/table_keys.h"
 
 struct MachineFile {
     sim::MachineConfig config;
@@ -53,6 +54,9 @@ struct MachineFile {
 // The default machine: fixed C: with ample space, the installer started from removable A:,
 // ProgramFilesDir "C:\Program Files", C:\WINDOWS and C:\WINDOWS\SYSTEM present.
 MachineFile DefaultMachine();
+
+// Every key a machine file may hold, per table ("" for the top level).
+const std::vector<TableKeys>& MachineFileKeys();
 
 // Reads a machine file over the default machine; throws std::runtime_error with the file
 // name and line on anything it cannot take.

@@ -11,6 +11,7 @@
 #include "pack/commands.h"
 #include "tools/common/cli_support.h"
 #include "tools/setupsim/preview.h"
+#include "tools/setupsim/preview_outcome.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ struct Options {
     PreviewOptions preview;
     std::string offsetText;
     bool json = false;
+    std::string expect;
 };
 
 std::string CheckOffset(const std::string& text) {
@@ -42,6 +44,22 @@ void AddOptions(CLI::App& app, Options* options) {
                    "Where the package block starts, for a plain package file")
         ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
     app.add_flag("--json", options->json, "One JSON object per event instead of text");
+    app.add_option("--expect", options->expect,
+                   "Exit 0 only when the preview ends so (a stuck preview never exits 0)")
+        ->check(CLI::IsMember(ExpectableOutcomes()));
+    app.footer(
+        "Exit status: 0 the preview ran and was not stuck (with --expect: it ended as expected);\n"
+        "1 it was stuck or ended otherwise, or the installer, machine or answers file has\n"
+        "problems; 2 usage error. Machine and answers file keys: machine-files.md.");
+}
+
+// The preview's exit code, with a line on stderr saying why when it is not 0.
+int ExitCodeFor(Outcome outcome, const std::string& expected) {
+    int code = PreviewExitCode(outcome, expected);
+    if (code != cli::kOk)
+        fprintf(stderr, "setupsim: the preview ended %s%s\n", OutcomeName(outcome),
+                expected.empty() ? "" : (", not " + expected).c_str());
+    return code;
 }
 
 int Preview(Options& options) {
@@ -50,7 +68,7 @@ int Preview(Options& options) {
     try {
         std::vector<ReportEvent> report = RunPreview(options.preview);
         fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
-        return cli::kOk;
+        return ExitCodeFor(ReportedOutcome(report), options.expect);
     } catch (const std::exception& error) {
         fputs(ErrorLine("setupsim", error.what()).c_str(), stderr);
         return cli::kProblems;

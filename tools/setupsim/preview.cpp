@@ -1,8 +1,6 @@
 // setupsim's run of the installer: see preview.h.
 #include "tools/setupsim/preview.h"
 
-#include <ctype.h>
-
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -29,13 +27,16 @@ uint32_t PackageOffsetOf(const std::string& image, long long given) {
 
 namespace {
 
-// Every run starts on a fresh machine: the drive folders of an earlier run under the same
-// root (one single-letter folder per drive) are removed; nothing else there is touched.
-void ClearDriveFolders(const std::string& root) {
-    for (const auto& item : std::filesystem::directory_iterator(root)) {
-        std::string name = item.path().filename().string();
-        if (item.is_directory() && name.size() == 1 && isalpha((unsigned char)name[0]))
-            std::filesystem::remove_all(item.path());
+// Every run starts on a fresh machine: the folders of this machine's drives left under the
+// same root by an earlier run are removed; nothing else there is touched, not even another
+// single-letter folder.
+void ClearDriveFolders(const std::string& root, const MachineFile& machine) {
+    for (const sim::DriveConfig& drive : machine.config.drives) {
+        std::filesystem::path folder = std::filesystem::path(root) / std::string(1, drive.letter);
+        if (std::filesystem::is_symlink(folder))
+            throw std::runtime_error(folder.string() +
+                                     " is a link; the drives are not written through links");
+        if (std::filesystem::is_directory(folder)) std::filesystem::remove_all(folder);
     }
 }
 
@@ -73,6 +74,6 @@ std::vector<ReportEvent> RunPreview(const PreviewOptions& options) {
     if (options.root.empty()) scratch.emplace("setupsim");
     std::string root = scratch ? scratch->path() : options.root;
     std::filesystem::create_directories(root);
-    ClearDriveFolders(root);
+    ClearDriveFolders(root, machine);
     return RunInstaller(image, packageOffset, machine, answers, diskettes, root);
 }

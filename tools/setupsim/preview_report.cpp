@@ -8,6 +8,7 @@
 
 #include "resources/dialog_numbers.h"
 #include "tools/common/ascii.h"
+#include "tools/setupsim/preview_outcome.h"
 
 namespace {
 
@@ -102,6 +103,7 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
     report.push_back({last, "exit", {Number("code", exitCode)}});
     AddFileEvents(report, last);
     AddUnchangedFiles(report, last, presentPaths);
+    report.push_back(OutcomeEvent(OutcomeOf(transcript), last));
     return report;
 }
 

@@ -1,7 +1,8 @@
 // Turns the simulated Windows' transcript into what setupsim shows: readable lines or one JSON
 // object per line, with the progress bar and percentage folded into "progress" events and,
 // after the exit, one "file" event per file the run created, changed or deleted, then one per
-// file the machine file put there that the run left alone (unchanged = true).
+// file the machine file put there that the run left alone (unchanged = true), and last the
+// outcome (preview_outcome.h).
 #pragma once
 
 #include <string>

@@ -4,15 +4,17 @@
 // the user described.
 #pragma once
 
-#include <initializer_list>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "pack/file_io.h"
 #include "pack/pack_error.h"
 #include "pack/toml_text.h"
+#include "tools/setupsim/table_keys.h"
 
 [[noreturn]] inline void FailAt(const std::string& file, const toml::node& node,
                                 const std::string& why) {
@@ -24,6 +26,10 @@
 // The file's text, checked for what the parser cannot read safely, then parsed.
 inline toml::table ParseTomlFile(const std::string& path) {
     std::string text;
+    std::error_code ec;
+    // A FIFO or a device would be read until it ends, which may be never.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        throw std::runtime_error(path + " is not a regular file");
     try {
         std::vector<uint8_t> bytes = ReadFileBytes(path);
         text.assign(bytes.begin(), bytes.end());
@@ -44,15 +50,15 @@ inline toml::table ParseTomlFile(const std::string& path) {
 }
 
 // Fails at the first key of `table` that is not in `known`; `where` names the table
-// ("[[drive]]", "the top level") in the message.
+// ("[[drive]]", "the machine file") in the message.
 inline void RejectUnknownKeys(const std::string& file, const toml::table& table,
-                              const std::string& where, std::initializer_list<const char*> known) {
+                              const std::string& where, const std::vector<std::string>& known) {
     for (const auto& [key, value] : table) {
         bool isKnown = false;
         std::string names;
-        for (const char* name : known) {
+        for (const std::string& name : known) {
             isKnown = isKnown || key.str() == name;
-            names += std::string(names.empty() ? "" : ", ") + name;
+            names += (names.empty() ? "" : ", ") + name;
         }
         if (!isKnown)
             FailAt(file, value,
@@ -81,6 +87,19 @@ inline std::optional<std::string> OptionalString(const std::string& file, const 
 inline std::optional<int64_t> OptionalNumber(const std::string& file, const toml::table& table,
                                              const char* key) {
     return Optional<int64_t>(file, table, key, "a whole number");
+}
+
+// A whole number of `key` within [low, high], or `fallback` when the key is absent; a value
+// outside is an error naming the range.
+inline int64_t ReadInRange(const std::string& file, const toml::table& table, const char* key,
+                           int64_t low, int64_t high, int64_t fallback) {
+    std::optional<int64_t> value = OptionalNumber(file, table, key);
+    if (!value) return fallback;
+    if (*value < low || *value > high)
+        FailAt(file, *table.get(key),
+               std::string("'") + key + "' must lie in " + std::to_string(low) + ".." +
+                   std::to_string(high));
+    return *value;
 }
 
 inline std::optional<bool> OptionalBool(const std::string& file, const toml::table& table,
