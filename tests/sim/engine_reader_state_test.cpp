@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -335,6 +336,43 @@ TEST_F(EngineReaderState, EmbeddedStreamsAndFailedReadsAndWrites) {
         d.failingWrite = c.failingWrite;
         Check(c.name, d);
     }
+}
+
+// Before a refill's ReadFile, which may end the installation, the record must already be as
+// reading bit by bit leaves it: every bit of the buffer taken (bitMask 0x80), bitByte its last
+// byte, inPos at its end, the progress counted so far.
+std::vector<std::string> staleAtRefill;
+size_t deliveredSoFar;
+std::string refillData;
+
+BOOL WINAPI CheckingReadFile(HANDLE file, LPVOID buffer, DWORD wanted, LPDWORD got,
+                             LPOVERLAPPED overlapped) {
+    if (InstallState.outputFile != nullptr && file == InstallState.sourceFile) {
+        ReaderFields f = RecordFields();
+        uint32_t end = deliveredSoFar == 0 ? BUFFER : InstallState.inFill;
+        bool exact = f.bitMask == 0x80 && f.inPos == end && f.bytesDone == deliveredSoFar &&
+                     (deliveredSoFar == 0 || f.bitByte == (uint8_t)refillData[deliveredSoFar - 1]);
+        if (!exact) {
+            std::ostringstream text;
+            text << "at byte " << deliveredSoFar << ": " << f;
+            staleAtRefill.push_back(text.str());
+        }
+        if (wanted > 7) wanted = 7;
+        BOOL ok = PlatformBackend.ReadFile(file, buffer, wanted, got, overlapped);
+        deliveredSoFar += *got;
+        return ok;
+    }
+    return PlatformBackend.ReadFile(file, buffer, wanted, got, overlapped);
+}
+
+TEST_F(EngineReaderState, RecordIsExactBeforeEveryRefill) {
+    refillData = RandomStream(3, 24000, true);
+    staleAtRefill.clear();
+    deliveredSoFar = 0;
+    win.ReadFile = CheckingReadFile;
+    ASSERT_EQ(RunInstall({ExternalItem("OUT.BIN", "OUT.BI_", refillData, CF_COMPRESSED)}), 1);
+    EXPECT_EQ(deliveredSoFar, refillData.size());
+    EXPECT_EQ(staleAtRefill, std::vector<std::string>{});
 }
 
 }  // namespace
