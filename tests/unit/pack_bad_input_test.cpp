@@ -252,6 +252,26 @@ TEST_F(BadInputTest, ForceWritesWhatTheInstallersRingHoldsForUnwrittenPositions)
     }
 }
 
+// list shows a table as it is, and names each rule an entry breaks, as verify would.
+TEST_F(BadInputTest, ListNamesTheRulesAnEntryBreaks) {
+    std::vector<uint8_t> good = PlainFile(Sample());
+    std::vector<uint8_t> file = WithField(good, 1, ENTRY_TARGET_NAME, "NUL.DAT");
+    WriteFileBytes(dir_ + "/setup.bin", file);
+    InspectOptions options;
+    options.installerPath = dir_ + "/setup.bin";
+    options.reader.haveOffset = true;
+    options.reader.packageOffset = OFFSET;
+    std::ostringstream out, err;
+    CommandList(options, out, err);
+    std::string listing = out.str();
+    EXPECT_NE(listing.find("[2] NUL.DAT"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("    breaks a table rule: target name 'NUL.DAT' is a Windows device"),
+              std::string::npos)
+        << listing;
+    EXPECT_EQ(listing.find("breaks a table rule", listing.find("[3]")), std::string::npos)
+        << listing;
+}
+
 // Files that are no installer at all are named as what they are.
 TEST_F(BadInputTest, NamesDirectoriesAndUnreadableFiles) {
     InspectOptions options;
