@@ -106,8 +106,7 @@ void ReleaseResources(void) {
 
 int RunProgressDialog(HINSTANCE instance, HWND parent) {
     InstallState.progressDialog = nullptr;
-    INT_PTR result =
-        win.DialogBoxParamA(instance, "progressdlg", parent, ProgressDialogProc, (LPARAM)0);
+    INT_PTR result = RunModalDialog(instance, "progressdlg", parent, ProgressDialogProc);
     InstallState.progressDialog = nullptr;
     if (result == -1)
         ShowAbortMessage(InstallState.progressDialog, "Unable to display the progress dialog!");

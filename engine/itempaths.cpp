@@ -67,6 +67,24 @@ int SkipStoredBytes(uint32_t storedSize) {
 
 enum TargetPresence { TARGET_ABSENT, TARGET_PRESENT, TARGET_UNKNOWN };
 
+int IsMissingFileError(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// What the attributes say after a test open that told nothing. A directory is not the user's
+// kept file: it counts as absent, and the open for output then tells the user it cannot be
+// written. Attributes that cannot be read because nothing is there mean absent too.
+TargetPresence PresenceFromAttributes(void) {
+    DWORD attributes = win.GetFileAttributesA(InstallState.targetPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? TARGET_ABSENT : TARGET_PRESENT;
+    DWORD code = win.GetLastError();
+    if (IsMissingFileError(code)) return TARGET_ABSENT;
+    ShowCodeMessage(InstallState.progressDialog,
+                    "Due to unknown file error (%#X) during open for output.", code);
+    return TARGET_UNKNOWN;
+}
+
 // Whether the target of an entry without CF_OVERWRITE exists. A failed test open means absent
 // only when the file or its folder is missing, or when it is held open elsewhere (the open for
 // output then tells the user). Any other failure (access denied, a passing network error)
@@ -78,14 +96,8 @@ TargetPresence FindTarget(HANDLE* test) {
     if (*test != INVALID_HANDLE_VALUE) return TARGET_PRESENT;
     *test = nullptr;
     DWORD code = win.GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
-        code == ERROR_SHARING_VIOLATION)
-        return TARGET_ABSENT;
-    if (win.GetFileAttributesA(InstallState.targetPath) != INVALID_FILE_ATTRIBUTES)
-        return TARGET_PRESENT;
-    ShowCodeMessage(InstallState.progressDialog,
-                    "Due to unknown file error (%#X) during open for output.", win.GetLastError());
-    return TARGET_UNKNOWN;
+    if (IsMissingFileError(code) || code == ERROR_SHARING_VIOLATION) return TARGET_ABSENT;
+    return PresenceFromAttributes();
 }
 
 // Skip test for an entry without CF_OVERWRITE: an existing target is left untouched and its

@@ -13,8 +13,29 @@ void ShowCodeMessage(HWND owner, const char* format, DWORD code) {
     ShowAbortMessage(owner, text);
 }
 
+namespace {
+
+// The result a running modal dialog was meant to end with when EndDialog failed and the
+// dialog was destroyed instead; its modal loop then returns 0, so RunModalDialog hands this
+// one to the caller. Only one modal dialog of ours runs at a time.
+int DialogEndedByDestroy;
+INT_PTR DestroyedDialogResult;
+
+}  // namespace
+
 void EndModalDialog(HWND dialog, INT_PTR result) {
-    if (!win.EndDialog(dialog, result)) win.DestroyWindow(dialog);
+    if (win.EndDialog(dialog, result)) return;
+    DialogEndedByDestroy = 1;
+    DestroyedDialogResult = result;
+    if (!win.DestroyWindow(dialog)) DialogEndedByDestroy = 0;
+}
+
+INT_PTR RunModalDialog(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure) {
+    DialogEndedByDestroy = 0;
+    INT_PTR result = win.DialogBoxParamA(instance, templateName, owner, procedure, 0);
+    if (DialogEndedByDestroy && result == 0) result = DestroyedDialogResult;
+    DialogEndedByDestroy = 0;
+    return result;
 }
 
 void CentreDialog(HWND dialog) {

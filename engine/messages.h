@@ -16,8 +16,14 @@ void ShowAbortMessage(HWND owner, const char* text);
 void ShowCodeMessage(HWND owner, const char* format, DWORD code);
 
 // Ends a modal dialog with `result`. Should EndDialog fail, the dialog is destroyed instead,
-// so that it never stays open with nothing left to end it; its modal loop then returns 0.
+// so that it never stays open with nothing left to end it; RunModalDialog still returns
+// `result` then, although the system's modal loop gives 0 for a destroyed dialog.
 void EndModalDialog(HWND dialog, INT_PTR result);
+
+// DialogBoxParamA without creation data, returning the result EndModalDialog was given, also
+// when the dialog had to be destroyed. A dialog destroyed from outside gives 0; -1 when the
+// dialog could not be created.
+INT_PTR RunModalDialog(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure);
 
 // Centres `dialog` over the client area of its parent (the owner of an owned pop-up),
 // keeping its size; used by the dialogs at WM_INITDIALOG.

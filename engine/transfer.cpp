@@ -2,33 +2,18 @@
 // data into its target file - copied from a separate source file, copied from the installer
 // file, or LZSS-decoded from either - and then re-arms the step timer or finishes the item.
 // Below the steps: the two buffer reads, the write, and the bit reader that feeds the shared
-// LZSS core (engine/core/lzss.h) from InstallState, so the decoder's state survives between
-// ticks. Nothing is allocated here; every read is bounded by the bytes actually delivered.
+// LZSS core (engine/core/lzss.h). Its state lives in InstallState between ticks; within one
+// tick it is kept in locals and written back before the tick returns and before any refill,
+// whose platform calls may end the installation. Nothing is allocated here; every read is
+// bounded by the bytes actually delivered.
+#include <stdint.h>
+#include <string.h>
+
 #include "engine/engine.h"
 #include "engine/messages.h"
 #include "resources/dialog_numbers.h"
 
 namespace {
-
-// The decoder core reads its bits through the install state's reader.
-struct InstallStateBits {
-    int ReadBit() { return ::ReadBit(); }
-    int ReadBits(int n) { return ::ReadBits(n); }
-};
-
-// Loads the next byte into bitByte when the mask asks for one; 0 when input failed.
-int LoadBitByteIfNeeded(void) {
-    if (InstallState.bitMask != 0x80) return 1;
-    InstallState.bitByte = NextInputByte();
-    return InstallState.bitByte >= 0;
-}
-
-int TakeBit(void) {
-    int bit = (InstallState.bitByte & InstallState.bitMask) ? 1 : 0;
-    InstallState.bitMask >>= 1;
-    if (InstallState.bitMask == 0) InstallState.bitMask = 0x80;
-    return bit;
-}
 
 // The decoded stream ended: write the rest, close the item's files, finish it.
 int EndDecodedItem(uint32_t produced) {
@@ -89,41 +74,142 @@ void CountSourceBytes(void) {
         InstallState.sourceLeft -= InstallState.inFill;
 }
 
+// Bytes the last read delivered that the reader may take: a partly filled buffer ends at
+// inFill.
+uint32_t DeliveredBytes(void) {
+    return InstallState.inFill < InstallState.bufferSize ? InstallState.inFill
+                                                         : InstallState.bufferSize;
+}
+
+// The reader's accumulator is a machine word: 32 bits in the PE32, 64 on 64-bit builds.
+typedef size_t BitWord;
+const uint32_t WORD_BITS = sizeof(BitWord) * 8;
+
+BitWord BigEndianWord(const uint8_t* bytes) {
+    BitWord word;
+    memcpy(&word, bytes, sizeof word);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+    return word;
+#elif SIZE_MAX > 0xFFFFFFFFu
+    return __builtin_bswap64(word);
+#else
+    return __builtin_bswap32(word);
+#endif
+}
+
+// The bit reader of one tick. It takes the record's reader state (bitMask, bitByte, inPos)
+// into locals, takes input bytes into a word-sized accumulator several at a time, and gives the
+// record back exactly as reading bit by bit leaves it: bitByte the last byte loaded, bitMask
+// its next unread bit (0x80 when none is left), inPos the byte after it. Between Load and
+// Store the record is stale; nothing outside the reader looks at it then.
+struct TickBits {
+    const uint8_t* in;
+    uint32_t start;  // inPos when taken over; bytes before it were loaded by earlier reads
+    uint32_t pos;    // the next byte to take into the accumulator
+    uint32_t limit;  // DeliveredBytes()
+    BitWord buffer;  // the unread bits, most significant first; below them zeros or the
+                     // bits of the bytes that follow, which a later fill ORs in again
+    uint32_t count;  // unread bits in `buffer`
+
+    void Load() {
+        in = InstallState.inBuffer;
+        start = pos = InstallState.inPos;
+        limit = DeliveredBytes();
+        uint32_t mask = InstallState.bitMask;
+        count = mask == 0x80 ? 0 : (uint32_t)__builtin_ctz(mask) + 1;
+        buffer = count ? (BitWord)InstallState.bitByte << (WORD_BITS - count) : 0;
+    }
+
+    // The unread whole bytes go back to the buffer; the byte that holds the next bit, or the
+    // last one taken, becomes bitByte.
+    void Store() {
+        uint32_t next = pos - count / 8;
+        uint32_t partial = count % 8;
+        InstallState.inPos = next;
+        InstallState.bitMask = (uint8_t)(partial ? 1u << (partial - 1) : 0x80);
+        if (next > start) InstallState.bitByte = in[next - 1];
+    }
+
+    // The buffer is used up. The bits still unread belong to the value being read, so the
+    // record shows them taken, as bit by bit, before the refill's platform calls. A failed
+    // refill leaves the record as a failed load does (bitByte -1, bitMask 0x80).
+    int Refill() {
+        InstallState.inPos = pos;
+        InstallState.bitMask = 0x80;
+        if (pos > start) InstallState.bitByte = in[pos - 1];
+        if (!RefillInput()) {
+            InstallState.bitByte = -1;
+            return 0;
+        }
+        // The bits already gathered stay in the accumulator; the new buffer starts at 0.
+        InstallState.inPos = 0;
+        start = pos = 0;
+        limit = DeliveredBytes();
+        return 1;
+    }
+
+    // Takes what the buffer holds into the accumulator, at least WORD_BITS - 8 bits when it
+    // can; never refills.
+    void TopUp() {
+        if (pos + sizeof(BitWord) <= limit) {
+            buffer |= BigEndianWord(in + pos) >> count;
+            uint32_t whole = (WORD_BITS - 1 - count) >> 3;
+            pos += whole;
+            count += whole * 8;
+            return;
+        }
+        for (; count <= WORD_BITS - 8 && pos < limit; count += 8)
+            buffer |= (BitWord)in[pos++] << (WORD_BITS - 8 - count);
+    }
+
+    // At least n bits (n <= 24) into the accumulator, refilling when the buffer is used up;
+    // 0 when input failed.
+    int Fill(uint32_t n) {
+        for (;;) {
+            TopUp();
+            if (count >= n) return 1;
+            if (!Refill()) return 0;
+        }
+    }
+
+    // n from 1 to 24; -1 when input failed, with the record already exact.
+    int ReadBits(int n) {
+        if (count < (uint32_t)n && !Fill((uint32_t)n)) return -1;
+        uint32_t value = (uint32_t)(buffer >> (WORD_BITS - n));
+        buffer <<= n;
+        count -= (uint32_t)n;
+        return (int)value;
+    }
+
+    // One token: straight from the accumulator when it holds the longest (17 bits), else read
+    // by parts, with the refills they need. A refill's platform calls may end the
+    // installation, so the record's ring position is made exact (`ringPos`) before them.
+    int ReadToken(LzssToken* token, uint32_t ringPos) {
+        if (count < 17) TopUp();
+        if (count < 17) {
+            InstallState.windowPos = ringPos;
+            return ReadLzssToken(*this, token);
+        }
+        uint32_t used;
+        int result = ParseLzssToken((uint32_t)(buffer >> (WORD_BITS - 32)), token, &used);
+        buffer <<= used;
+        count -= used;
+        return result;
+    }
+};
+
 }  // namespace
 
 int ReadBit(void) {
-    if (!LoadBitByteIfNeeded()) return -1;
-    return TakeBit();
+    return ReadBits(1);
 }
 
-// Takes the n bits (at most 24) a byte at a time rather than bit by bit: the unread bits of
-// bitByte (those at and below bitMask, none when bitMask is 0x80), then whole input bytes,
-// taken straight from the buffer while it holds some. The reader is left exactly as reading
-// bit by bit leaves it: bitByte the last byte loaded, bitMask its next unread bit, or 0x80
-// when none is left.
 int ReadBits(int n) {
-    uint32_t mask = InstallState.bitMask;
-    int have = mask == 0x80 ? 0 : __builtin_ctz(mask) + 1;
-    uint32_t last = (uint32_t)InstallState.bitByte;
-    uint32_t bits = last & ((1u << have) - 1);
-    for (; have < n; have += 8) {
-        uint32_t at = InstallState.inPos;
-        int next = at < InstallState.inFill && at < InstallState.bufferSize
-                       ? (InstallState.inPos = at + 1, InstallState.inBuffer[at])
-                       : NextInputByte();
-        if (next < 0) {
-            // As bit by bit: the bits before the failed load are used up, the byte is -1.
-            InstallState.bitByte = -1;
-            InstallState.bitMask = 0x80;
-            return -1;
-        }
-        last = (uint32_t)next;
-        bits = bits << 8 | last;
-    }
-    int left = have - n;
-    InstallState.bitByte = (int32_t)last;
-    InstallState.bitMask = (uint8_t)(left == 0 ? 0x80 : 1u << (left - 1));
-    return (int)((bits >> left) & ((1u << n) - 1));
+    TickBits bits;
+    bits.Load();
+    int value = bits.ReadBits(n);
+    if (value >= 0) bits.Store();
+    return value;
 }
 
 int NextInputByte(void) {
@@ -207,20 +293,28 @@ int CopyFromInstallerStep(void) {
 }
 
 int DecodeStep(void) {
-    InstallStateBits bits;
-    uint32_t produced = 0;
+    TickBits bits;
+    bits.Load();
+    uint8_t* ring = InstallState.window;
+    uint8_t* out = InstallState.outBuffer;
     // One token yields at most 17 bytes, so stopping past bufferSize - 20 keeps the buffer
     // from overflowing without a check per byte.
-    while (produced <= InstallState.bufferSize - 20) {
-        int result = DecodeLzssToken(bits, InstallState.window, &InstallState.windowPos,
-                                     InstallState.outBuffer, &produced);
-        if (result == LZSS_TOKEN_INPUT_FAILED) return 0;
-        if (result != LZSS_TOKEN_END) continue;
+    uint32_t stop = InstallState.bufferSize - 20, produced = 0;
+    uint32_t ringPos = InstallState.windowPos;
+    int result = LZSS_TOKEN_BYTES;
+    while (result == LZSS_TOKEN_BYTES && produced <= stop) {
+        LzssToken token;
+        result = bits.ReadToken(&token, ringPos);
+        if (result == LZSS_TOKEN_BYTES) StoreLzssToken(token, ring, &ringPos, out, &produced);
+    }
+    if (result == LZSS_TOKEN_INPUT_FAILED) return 0;  // the failed refill left the record exact
+    InstallState.windowPos = ringPos;
+    bits.Store();
+    if (result == LZSS_TOKEN_END) {
         if (!EmbeddedStreamEndsInPlace()) return RefuseCorruptInstaller();
         return EndDecodedItem(produced);
     }
-    if (!WriteOutput(InstallState.outBuffer, produced) || !ArmTimer(TIMER_STEP, PROGRESS_STEP_MS))
-        return 0;
+    if (!WriteOutput(out, produced) || !ArmTimer(TIMER_STEP, PROGRESS_STEP_MS)) return 0;
     DrawProgress();
     return 1;
 }

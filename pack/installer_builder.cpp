@@ -7,6 +7,7 @@
 
 #include "engine/core/checksum.h"
 #include "engine/core/package.h"
+#include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
 #include "pack/installer_reader.h"
 #include "pack/installer_resources.h"
@@ -181,10 +182,10 @@ size_t StageExternalFiles(const std::vector<PackedItem>& items, const std::strin
                           OutputSet* outputs) {
     size_t written = 0;
     for (const PackedItem& item : items) {
-        if (!(item.entry.flags & CF_EXTERNAL_SOURCE) || !item.entry.sourceName[0]) continue;
-        std::string folder = item.entry.diskLabel[0] ? dir + "/" + item.entry.diskLabel : dir;
-        outputs->MakeFolder(folder);
-        outputs->Add(folder + "/" + item.entry.sourceName, item.bytes);
+        if (!HasExternalFile(item.entry)) continue;
+        std::string path = dir + "/" + ExternalFilePath(item.entry);
+        outputs->MakeFolder(FolderOf(path));
+        outputs->Add(path, item.bytes);
         written++;
     }
     return written;

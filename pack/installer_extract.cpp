@@ -8,7 +8,7 @@
 #include "pack/file_io.h"
 #include "pack/installer_output.h"
 #include "pack/lzss_stream.h"
-#include "pack/manifest_rules.h"
+#include "pack/copy_table_rules.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "pack/copy_table_rules.h"
 #include "pack/flags.h"
 #include "pack/installer_output.h"
 #include "pack/lzss_stream.h"
@@ -101,15 +102,19 @@ std::string ListInstallerText(const uint8_t* data, size_t size, const InstallerV
         const EntryFacts& f = facts[i];
         char flags[8];
         snprintf(flags, sizeof flags, "0x%04x", e.flags);
-        out << "[" << i + 1 << "] " << e.targetName << "  flags " << flags << " (" << f.flagNames
-            << ")\n";
-        out << "    packed name \"" << e.sourceName << "\", stored " << e.storedSize << " bytes";
+        out << "[" << i + 1 << "] " << ShownText(e.targetName) << "  flags " << flags << " ("
+            << f.flagNames << ")\n";
+        out << "    packed name \"" << ShownText(e.sourceName) << "\", stored " << e.storedSize
+            << " bytes";
         if (f.decoded) out << ", decoded " << f.decodedSize << " bytes, ratio " << Ratio(e, f);
         out << ", listed " << e.listedSize << "\n";
         out << "    date " << f.date << ", attributes 0x" << std::hex << e.attributes << std::dec
             << ", show " << e.showCommand << "\n";
-        out << "    dir \"" << e.targetDirSpec << "\", disk \"" << e.diskLabel << "\", args \""
-            << e.arguments << "\"\n";
+        out << "    dir \"" << ShownText(e.targetDirSpec) << "\", disk \"" << ShownText(e.diskLabel)
+            << "\", args \"" << ShownText(e.arguments) << "\"\n";
+        // What building would refuse: a Windows device name installs nothing, for example.
+        for (const std::string& problem : EntryFieldProblems(e))
+            out << "    breaks a table rule: " << problem << "\n";
     }
     for (const std::string& problem : view.problems) out << "problem: " << problem << "\n";
     return out.str();

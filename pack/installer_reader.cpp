@@ -7,7 +7,7 @@
 
 #include "engine/core/checksum.h"
 #include "engine/core/package.h"
-#include "pack/manifest_rules.h"
+#include "pack/copy_table_rules.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"

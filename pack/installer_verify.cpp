@@ -7,7 +7,7 @@
 
 #include "pack/installer_reader.h"
 #include "pack/lzss_stream.h"
-#include "pack/manifest_rules.h"
+#include "pack/copy_table_rules.h"
 
 namespace {
 

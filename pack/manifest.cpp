@@ -158,7 +158,9 @@ class ItemParser {
         }
         for (unsigned char c : *text) {
             if (c < 0x20 || c > 0x7E)
-                Fail(*node, std::string("'") + key + "' may hold printable ASCII characters only");
+                Fail(*node, std::string("'") + key +
+                                "' may hold printable ASCII characters only, not " +
+                                ShownText(std::string(1, (char)c)));
         }
         strcpy(field, text->c_str());
     }

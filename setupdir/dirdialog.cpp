@@ -68,7 +68,7 @@ void OnCommand(HWND dialog, WORD id) {
 
 int ChooseTargetDirectory(HINSTANCE instance, HWND owner, char* target) {
     DirDialogTarget = target;
-    INT_PTR result = win.DialogBoxParamA(instance, "DIRDLG", owner, DirDialogProc, 0);
+    INT_PTR result = RunModalDialog(instance, "DIRDLG", owner, DirDialogProc);
     if (result == -1) {
         ShowAbortMessage(owner, "Unable to create the directory dialog!");
         return 0;

@@ -54,6 +54,27 @@ inline int ReadLzssToken(BitReader& bits, LzssToken* token) {
     return LZSS_TOKEN_BYTES;
 }
 
+// ReadLzssToken over bits a caller already holds: the token at the 17 most significant bits of
+// `bits`, all of which must be input. *used receives the bits it takes: 9 for a literal, 13
+// for the end marker, 17 for a match.
+inline int ParseLzssToken(uint32_t bits, LzssToken* token, uint32_t* used) {
+    if (bits & 0x80000000u) {
+        token->literal = (uint8_t)(bits >> 23);
+        token->length = 1;
+        *used = 9;
+        return LZSS_TOKEN_BYTES;
+    }
+    uint32_t position = bits >> 19;  // the flag (0) and 12 bits
+    if (position == 0) {
+        *used = 13;
+        return LZSS_TOKEN_END;
+    }
+    token->position = position;
+    token->length = ((bits >> 15) & 0xF) + LZSS_MIN_MATCH;
+    *used = 17;
+    return LZSS_TOKEN_BYTES;
+}
+
 // Copies a match that wraps round the ring, byte by byte.
 inline void CopyLzssMatchWrapping(uint32_t position, uint32_t length, uint8_t* ring,
                                   uint32_t writePos, uint8_t* out) {

@@ -79,18 +79,22 @@ TEST_F(EngineItemPaths, SkipTestFailureNeverOverwritesAnExistingTarget) {
     struct Case {
         const char* name;
         DWORD openError;
-        bool failAttributes;
+        DWORD attributesError;  // injected into the attribute lookup; 0: none
         bool exists;
         const char* content;  // of KEEP.DB afterwards
         const char* message;
     } cases[] = {
-        {"denied, exists", ERROR_ACCESS_DENIED, false, true, "mine", nullptr},
-        {"network, exists", ERROR_NETNAME_DELETED, false, true, "mine", nullptr},
-        {"denied, attributes fail", ERROR_ACCESS_DENIED, true, true, "mine",
+        {"denied, exists", ERROR_ACCESS_DENIED, 0, true, "mine", nullptr},
+        {"network, exists", ERROR_NETNAME_DELETED, 0, true, "mine", nullptr},
+        {"denied, attributes fail", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, true, "mine",
          "Due to unknown file error (0X5) during open for output."},
-        {"not found", ERROR_FILE_NOT_FOUND, false, false, "packaged", nullptr},
-        {"path not found", ERROR_PATH_NOT_FOUND, false, false, "packaged", nullptr},
-        {"sharing violation", ERROR_SHARING_VIOLATION, false, false, "packaged", nullptr},
+        // The attribute lookup itself says the file is not there: it is installed.
+        {"denied, absent", ERROR_ACCESS_DENIED, 0, false, "packaged", nullptr},
+        {"denied, attributes say not found", ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, false,
+         "packaged", nullptr},
+        {"not found", ERROR_FILE_NOT_FOUND, 0, false, "packaged", nullptr},
+        {"path not found", ERROR_PATH_NOT_FOUND, 0, false, "packaged", nullptr},
+        {"sharing violation", ERROR_SHARING_VIOLATION, 0, false, "packaged", nullptr},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -98,7 +102,7 @@ TEST_F(EngineItemPaths, SkipTestFailureNeverOverwritesAnExistingTarget) {
         TestItem keep = EmbeddedItem("KEEP.DB", "packaged", true);
         TestItem next = EmbeddedItem("NEXT.TXT", "next", true);
         FailPlatformCall("CreateFileA", 2, 0, c.openError);  // 1 is the installer file
-        if (c.failAttributes) FailPlatformCall("GetFileAttributesA", 1, 0, ERROR_ACCESS_DENIED);
+        if (c.attributesError) FailPlatformCall("GetFileAttributesA", 1, 0, c.attributesError);
         int result = RunInstall({keep, next});
         EXPECT_EQ(result, c.message ? 0 : 1) << c.name;
         EXPECT_EQ(FileText("C:\\TARGET\\KEEP.DB"), c.content) << c.name;
@@ -145,6 +149,31 @@ TEST_F(EngineItemPaths, TargetThatCannotBeWrittenIsToldAndKept) {
     }
 }
 
+// A directory where an item's file goes is not a kept file: the open for output fails and
+// the user is told, whether or not the entry may overwrite; nothing counts as installed.
+TEST_F(EngineItemPaths, DirectoryAtTheTargetIsToldNotKept) {
+    const struct {
+        const char* name;
+        uint16_t flags;
+    } cases[] = {{"only if absent", 0},
+                 {"overwrite", CF_OVERWRITE},
+                 {"only if absent, required launch", CF_LAUNCH_AFTER_COPY | CF_LAUNCH_REQUIRED}};
+    for (const auto& c : cases) {
+        SetUp();
+        sim::MakeDirectories("C:\\TARGET\\APP.EXE");
+        int result = RunInstall(
+            {EmbeddedItem("APP.EXE", "MZ", true, c.flags), EmbeddedItem("NEXT.TXT", "next", true)});
+        EXPECT_EQ(result, 0) << c.name;
+        EXPECT_EQ(
+            MessageTexts(),
+            std::vector<std::string>{"Due to unknown file error (0X5) during open for output."})
+            << c.name;
+        EXPECT_EQ(FileText("C:\\TARGET\\NEXT.TXT"), "<missing>") << c.name;
+        EXPECT_TRUE(sim::EventsOf("launch").empty()) << c.name;
+        EXPECT_EQ(HeldResources(), "") << c.name;
+    }
+}
+
 // Hostile packages: a stored size of 2 GB or more passed over for an existing target must
 // move forward (and then find the package too short), never back into the table; a source
 // opened for an entry that is neither embedded nor external must not stay open.
@@ -165,6 +194,27 @@ TEST_F(EngineItemPaths, HostileSizesAndFlagsNeitherMoveBackNorLeak) {
     TestItem external = ExternalItem("EXT.TXT", "EXT.DAT", "external");
     RunInstall({odd, external});
     EXPECT_EQ(HeldResources(), "");
+}
+
+// A skip that ends at 4 GB - 1 gets INVALID_SET_FILE_POINTER as its new position's low part
+// with no error: a success. The last item passed over so, nothing more is read and the run
+// completes; taken for a failure it would show a file extraction error.
+TEST_F(EngineItemPaths, SkipEndingWhereTheLowPartLooksLikeAFailureSucceeds) {
+    const uint32_t afterTable = TEST_PACKAGE_OFFSET + ITEM_COUNT_SIZE + COPY_ENTRY_SIZE;
+    const struct {
+        uint32_t storedSize;
+        int result;
+    } cases[] = {{0xFFFFFFFFu - afterTable, 1}, {0xFFFFFFFEu - afterTable, 1}};
+    for (const auto& c : cases) {
+        SetUp();
+        sim::PutFile("C:\\TARGET\\KEEP.TXT", "mine");
+        TestItem keep = EmbeddedItem("KEEP.TXT", "", false);
+        keep.entry.storedSize = c.storedSize;
+        EXPECT_EQ(RunInstall({keep}), c.result) << c.storedSize;
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{}) << c.storedSize;
+        EXPECT_EQ(FileText("C:\\TARGET\\KEEP.TXT"), "mine") << c.storedSize;
+        EXPECT_EQ(HeldResources(), "") << c.storedSize;
+    }
 }
 
 TEST_F(EngineItemPaths, DisketteMessagesOnlyFromARemovableDriveAndOnlyOnLabelChange) {

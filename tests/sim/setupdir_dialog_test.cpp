@@ -77,6 +77,32 @@ TEST_F(SetupDirDialog, EnterAcceptsAndDestructionAborts) {
     EXPECT_STREQ(InstallState.targetDir, PROPOSED);
 }
 
+// An EndDialog the system refuses: the dialog is destroyed, yet Ok still goes on to install
+// with the typed directory and Abort Install still ends the installation.
+TEST_F(SetupDirDialog, FailedEndDialogKeepsTheIntendedResult) {
+    const struct {
+        const char* name;
+        int control;
+        unsigned persistent;
+        int result;
+        const char* target;
+    } cases[] = {
+        {"Ok, once", DIRDLG_OK, 0, 1, "C:\\QRVNE32"},
+        {"Ok, from then on", DIRDLG_OK, 1, 1, "C:\\QRVNE32"},
+        {"Abort Install", DIRDLG_ABORT, 1, 0, PROPOSED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Type(DIRDLG_EDIT, "C:\\QRVNE32");
+        sim::Press(c.control);
+        FailPlatformCall("EndDialog", 1, c.persistent, ERROR_INVALID_WINDOW_HANDLE);
+        EXPECT_EQ(Run(), c.result);
+        EXPECT_STREQ(InstallState.targetDir, c.target);
+        EXPECT_EQ(sim::EventsOf("destroy").size(), 1u);
+        TearDown(), SetUp();
+    }
+}
+
 // The help text has no terminator and is shown through a buffer with room for one more byte
 // than the longest text it shows whole.
 TEST_F(SetupDirDialog, HelpShowsTextsUpTo4095BytesWhole) {

@@ -140,6 +140,56 @@ def check_init(setuppack, stub, work):
         FAILURES.append(f"init items: {dirs}")
 
 
+def check_init_compression(setuppack, stub, work):
+    """init leaves compression to compress = "auto": gzip files are stored as they are, and
+    text that shrinks is still compressed."""
+    import gzip
+    folder = os.path.join(work, "gz")
+    os.makedirs(folder)
+    with open(os.path.join(folder, "A.GZ"), "wb") as f:
+        f.write(gzip.compress(os.urandom(3000)))
+    with open(os.path.join(folder, "B.TXT"), "w") as f:
+        f.write("hello, hello, hello\n" * 200)
+    manifest = os.path.join(folder, "manifest.toml")
+    installer = os.path.join(folder, "setup.exe")
+    expect("init, gzip", run([setuppack, "init", folder, "-o", manifest]), 0, "2 items")
+    expect("build, gzip", run([setuppack, "build", manifest, "--stub", stub, "-o", installer]), 0)
+    listing = run([setuppack, "list", installer, "--json"])
+    items = {e["target"]: e for e in json.loads(listing.stdout)["items"]} if listing.returncode == 0 else {}
+    gz, txt = items.get("A.GZ", {}), items.get("B.TXT", {})
+    if "compressed" in gz.get("flag_names", ["compressed"]) or gz.get("stored_size") != gz.get("listed_size"):
+        FAILURES.append(f"init forces compression on a gzip file: {gz}")
+    if "compressed" not in txt.get("flag_names", []):
+        FAILURES.append(f"init's text file is not compressed: {txt}")
+
+
+def check_device_and_dropped_names(setuppack, stub, work):
+    """Target names Windows cannot create as given (device names, a trailing dot) are refused
+    by build, naming the line and the rule, and left out by init."""
+    folder = os.path.join(work, "devices")
+    os.makedirs(folder)
+    with open(os.path.join(folder, "OK.TXT"), "w") as f:
+        f.write("ok")
+    for name, rule in (("CON.TXT", "device"), ("NUL", "device"), ("COM1.EXE", "device"),
+                       ("AUX.DAT", "device"), ("LPT1", "device"), ("B.", "ends in a dot")):
+        manifest = os.path.join(folder, "m.toml")
+        with open(manifest, "w") as f:
+            f.write('[[item]]\nsource = "OK.TXT"\ntarget = "OK.TXT"\nflags = ["embedded"]\n\n'
+                    f'[[item]]\nsource = "OK.TXT"\ntarget = "{name}"\nflags = ["embedded"]\n')
+        expect(f"build, target {name}",
+               run([setuppack, "build", manifest, "--stub", stub, "-o", os.path.join(folder, "x.exe")]),
+               1, None, r"^" + re.escape(manifest) + r":6: target name '" + re.escape(name) + "' .*" + rule)
+        if os.path.exists(os.path.join(folder, "x.exe")):
+            FAILURES.append(f"build of target {name} still wrote an installer")
+    init_folder = os.path.join(folder, "tree")
+    os.makedirs(init_folder)
+    for name in ("CON.TXT", "NUL", "COM1.EXE", "AUX.DAT", "LPT1", "KEEP.TXT"):
+        with open(os.path.join(init_folder, name), "w") as f:
+            f.write(name)
+    result = run([setuppack, "init", init_folder, "-o", os.path.join(folder, "init.toml")])
+    expect("init, device names", result, 0, "1 items, 5 files left out", "LPT1: left out: .*device")
+
+
 def check_diskettes(setuppack, stub, work):
     """Diskette sets: images per label that verify with their external items; a missing or
     cut external item and an overflowing label are errors naming what is wrong."""
@@ -370,6 +420,8 @@ def main():
             check_file_faults(setuppack, stub, work)
             check_resources(setuppack, stub, work)
             check_extract_and_update(setuppack, stub, work)
+            check_init_compression(setuppack, stub, work)
+            check_device_and_dropped_names(setuppack, stub, work)
             if shutil.which("mformat"):
                 check_diskettes(setuppack, stub, work)
                 check_diskette_faults(setuppack, stub, work)

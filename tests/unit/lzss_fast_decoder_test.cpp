@@ -1,8 +1,10 @@
-// The tools' fast decoding (DecodeLzssStream: wide bit reader, word copies) against the
-// installer's way: one token at a time through a bit-at-a-time reader whose input arrives in
-// pieces, stopped and resumed at random tick cuts with all state carried over. Streams are
-// random token sequences (matches anywhere in the ring, wrapping, overlapping, reading what
-// the stream never wrote) and encoder output; the ring starts with random leftovers.
+// The tools' fast decoding (DecodeLzssStream: wide bit reader, word copies) against a
+// reference written here from the stream format alone: one bit at a time from input that
+// arrives in pieces, every match copied byte by byte through the ring, stopped and resumed at
+// random tick cuts with all state carried over. None of the decoder's token code is used by
+// the reference. Streams are random token sequences (matches anywhere in the ring, wrapping,
+// overlapping, reading what the stream never wrote), matches at every overlap distance up to
+// 20 in both directions, and encoder output; the ring starts with random leftovers.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -51,6 +53,33 @@ struct PiecewiseBits {
     }
 };
 
+// One token the reference way: 1 when bytes were appended to `out`, 0 at the end marker,
+// -1 when input ran out (nothing of the token stored).
+int ReferenceToken(PiecewiseBits& bits, std::vector<uint8_t>& ring, uint32_t* ringPos,
+                   std::vector<uint8_t>* out) {
+    auto put = [&](uint8_t byte) {
+        out->push_back(byte);
+        ring[*ringPos] = byte;
+        *ringPos = (*ringPos + 1) % 4096;
+    };
+    int flag = bits.ReadBit();
+    if (flag < 0) return -1;
+    if (flag == 1) {
+        int literal = bits.ReadBits(8);
+        if (literal < 0) return -1;
+        put((uint8_t)literal);
+        return 1;
+    }
+    int position = bits.ReadBits(12);
+    if (position < 0) return -1;
+    if (position == 0) return 0;
+    int count = bits.ReadBits(4);
+    if (count < 0) return -1;
+    // Byte by byte: a source reaching the bytes this match writes reads them again.
+    for (int j = 0; j < count + 2; j++) put(ring[(uint32_t)(position + j) % 4096]);
+    return 1;
+}
+
 struct Decoded {
     std::vector<uint8_t> bytes;
     std::vector<uint8_t> ring;
@@ -65,16 +94,16 @@ Decoded DecodeInTicks(const std::vector<uint8_t>& stream, std::vector<uint8_t> r
     std::mt19937 rng(seed);
     PiecewiseBits bits{stream, rng};
     Decoded d;
-    uint32_t ringPos = LZSS_START_POSITION;
-    std::vector<uint8_t> tick(5000 + LZSS_MAX_MATCH);
-    for (int result = LZSS_TOKEN_BYTES; result == LZSS_TOKEN_BYTES;) {
-        uint32_t cut = 1 + rng() % 5000, produced = 0;
-        while (produced < cut) {
-            result = DecodeLzssToken(bits, ring.data(), &ringPos, tick.data(), &produced);
-            if (result != LZSS_TOKEN_BYTES) break;
+    uint32_t ringPos = 1;
+    for (int result = 1; result == 1;) {
+        size_t cut = 1 + rng() % 5000;
+        std::vector<uint8_t> tick;
+        while (tick.size() < cut) {
+            result = ReferenceToken(bits, ring, &ringPos, &tick);
+            if (result != 1) break;
         }
-        d.bytes.insert(d.bytes.end(), tick.begin(), tick.begin() + produced);
-        d.endMarker = result == LZSS_TOKEN_END;
+        d.bytes.insert(d.bytes.end(), tick.begin(), tick.end());
+        d.endMarker = result == 0;
     }
     d.ring = ring;
     d.consumed = bits.taken;
@@ -167,6 +196,36 @@ TEST(LzssFastDecoder, MatchesTheTickByTickDecoder) {
                 EXPECT_EQ(fast.consumed, ticks.consumed) << c.name;
             }
             EXPECT_EQ(readsUnwritten, DependsOnStartingRing(c.stream)) << c.name;
+        }
+    }
+}
+
+// Word copies move 2, 4 or 8 bytes at once only when source and target lie far enough apart;
+// every distance from 1 to 20, behind and ahead of the write position, with every length,
+// must give what the byte-by-byte copy gives. Written near the ring's start and its end.
+TEST(LzssFastDecoder, MatchesAtEveryOverlapDistanceCopyAsByteByByte) {
+    for (uint32_t prefix : {100u, 4070u}) {
+        for (int direction : {-1, 1}) {
+            for (uint32_t distance = 1; distance <= 20; distance++) {
+                for (uint8_t count = 0; count < 16; count++) {
+                    LzssTokenWriter w;
+                    std::mt19937 rng(distance * 31 + count);
+                    for (uint32_t i = 0; i < prefix; i++) w.Literal((uint8_t)rng());
+                    uint32_t writePos = 1 + prefix;
+                    uint32_t position = (writePos + (uint32_t)(direction * (int)distance)) % 4096;
+                    w.Match((uint16_t)position, count);
+                    w.Literal('z');
+                    std::vector<uint8_t> stream = Bytes(w.End());
+                    std::vector<uint8_t> ring = RandomRing(distance);
+                    bool ignored;
+                    Decoded fast = DecodeFast(stream, ring, &ignored);
+                    Decoded reference = DecodeInTicks(stream, ring, distance);
+                    std::string at = std::to_string(prefix) + (direction < 0 ? " - " : " + ") +
+                                     std::to_string(distance) + ", count " + std::to_string(count);
+                    EXPECT_EQ(fast.bytes, reference.bytes) << at;
+                    EXPECT_EQ(fast.ring, reference.ring) << at;
+                }
+            }
         }
     }
 }

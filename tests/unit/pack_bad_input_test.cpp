@@ -11,6 +11,7 @@
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/lzss_encoder.h"
+#include "tests/support/lzss_tokens.h"
 #include "tests/support/packed_items.h"
 
 namespace {
@@ -151,6 +152,13 @@ std::vector<Case> Cases() {
          "drive prefix"},
         {"two items on one file", WithField(good, 2, ENTRY_TARGET_NAME, "read_me.txt"),
          "installs to the same file as item 1"},
+        // Names Windows would not create as written: verify refuses what building refuses.
+        {"device target", WithField(good, 0, ENTRY_TARGET_NAME, "CON.TXT"),
+         "item 1 (CON.TXT): target name 'CON.TXT' is a Windows device name"},
+        {"target ending in a dot", WithField(good, 1, ENTRY_TARGET_NAME, "B."),
+         "item 2 (B.): target name 'B.' ends in a dot or blank"},
+        {"device folder in dir", WithField(good, 0, ENTRY_TARGET_DIR_SPEC, "SUB\\LPT1"),
+         "dir 'SUB\\LPT1' has a folder name 'LPT1' that is a Windows device name"},
     };
     std::vector<uint8_t> f = good;
     WriteLE16(&f[OFFSET], 0);
@@ -206,6 +214,62 @@ TEST_F(BadInputTest, ForceWritesWhatDecodesAndNamesTheDamage) {
     EXPECT_NE(err.find("may hold wrong bytes"), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(dir_ + "/out/PLAIN.DAT").size(), 12u);
     EXPECT_EQ(ReadFileBytes(dir_ + "/out/LAST.TXT").size(), 19u);
+}
+
+// A stream that reads ring positions it never wrote: --force writes what the installer would
+// install, zeros from the ring it starts with, or what an earlier item left there.
+TEST_F(BadInputTest, ForceWritesWhatTheInstallersRingHoldsForUnwrittenPositions) {
+    auto raw = [](const std::string& target, const std::string& stream) {
+        PackedItem item = Item(target, "", PACKED);
+        item.bytes.assign(stream.begin(), stream.end());
+        item.entry.storedSize = (uint32_t)stream.size();
+        return item;
+    };
+    const struct {
+        const char* name;
+        std::vector<PackedItem> items;
+        std::string written;  // the last item's file
+    } cases[] = {
+        {"match before any byte",
+         {raw("A.TXT", LzssTokenWriter().Match(100, 1).End())},
+         std::string(3, '\0')},
+        {"match one past the written",
+         {raw("A.TXT", LzssTokenWriter().Literals("ab").Match(3, 0).End())},
+         std::string("ab\0\0", 4)},
+        {"leftovers of the item before",
+         {Item("X.TXT", std::string(300, 'X'), PACKED),
+          raw("A.TXT", LzssTokenWriter().Literal('a').Match(200, 2).End())},
+         "aXXXX"},  // count 2: four bytes
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        system(("rm -rf " + dir_ + "/out").c_str());
+        EXPECT_EQ(Run(PlainFile(c.items), true, true, &err), 1) << c.name;
+        EXPECT_NE(err.find("reads ring positions it has not written"), std::string::npos)
+            << c.name << ": " << err;
+        std::vector<uint8_t> bytes = ReadFileBytes(dir_ + "/out/A.TXT");
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.written) << c.name;
+    }
+}
+
+// list shows a table as it is, and names each rule an entry breaks, as verify would.
+TEST_F(BadInputTest, ListNamesTheRulesAnEntryBreaks) {
+    std::vector<uint8_t> good = PlainFile(Sample());
+    std::vector<uint8_t> file = WithField(good, 1, ENTRY_TARGET_NAME, "NUL.DAT");
+    WriteFileBytes(dir_ + "/setup.bin", file);
+    InspectOptions options;
+    options.installerPath = dir_ + "/setup.bin";
+    options.reader.haveOffset = true;
+    options.reader.packageOffset = OFFSET;
+    std::ostringstream out, err;
+    CommandList(options, out, err);
+    std::string listing = out.str();
+    EXPECT_NE(listing.find("[2] NUL.DAT"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("    breaks a table rule: target name 'NUL.DAT' is a Windows device"),
+              std::string::npos)
+        << listing;
+    EXPECT_EQ(listing.find("breaks a table rule", listing.find("[3]")), std::string::npos)
+        << listing;
 }
 
 // Files that are no installer at all are named as what they are.

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "pack/commands.h"
+#include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
 #include "pack/lzss_stream.h"
 #include "pack/output_set.h"
@@ -23,12 +24,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsExternalFile(const CopyTableEntry& e) {
-    return (e.flags & CF_EXTERNAL_SOURCE) && e.sourceName[0];
+std::string ExternalPath(const std::string& dir, const CopyTableEntry& e) {
+    return dir + "/" + ExternalFilePath(e);
 }
 
-std::string ExternalPath(const std::string& dir, const CopyTableEntry& e) {
-    return e.diskLabel[0] ? dir + "/" + e.diskLabel + "/" + e.sourceName : dir + "/" + e.sourceName;
+std::vector<CopyTableEntry> EntriesOf(const InstallerView& view) {
+    std::vector<CopyTableEntry> entries;
+    for (const InstallerItem& item : view.items) entries.push_back(item.entry);
+    return entries;
 }
 
 DisketteFile FileAt(const std::string& hostPath, const std::string& name) {
@@ -77,7 +80,7 @@ std::vector<Diskette> PlanDiskettes(const InstallerView& view, const std::string
     std::vector<Diskette> set{Diskette{first, {FileAt(installerPath, installerName)}}};
     for (const InstallerItem& item : view.items) {
         const CopyTableEntry& e = item.entry;
-        if (!IsExternalFile(e)) continue;
+        if (!HasExternalFile(e)) continue;
         DisketteFor(&set, e.diskLabel)
             .files.push_back(FileAt(ExternalPath(externalDir, e), e.sourceName));
     }
@@ -148,14 +151,12 @@ void MakeDiskettes(const std::vector<Diskette>& set, const DisketteOptions& opti
 // An embedded item read after the installer asked for another diskette comes from the
 // installer's own file, on the first diskette, which is then out of the drive.
 void WarnEmbeddedAfterSwap(const InstallerView& view, std::ostream& err) {
-    std::string first = view.items.empty() ? "" : view.items[0].entry.diskLabel;
-    std::string current = first;
+    std::vector<std::string> inDrive = DisketteInDrive(EntriesOf(view));
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;
-        if (e.diskLabel[0] && (e.flags & (CF_EMBEDDED | CF_EXTERNAL_SOURCE))) current = e.diskLabel;
-        if ((e.flags & CF_EMBEDDED) && e.storedSize && current != first)
+        if ((e.flags & CF_EMBEDDED) && e.storedSize && inDrive[i] != inDrive[0])
             err << "setuppack: warning: " << ItemLabel(view, i)
-                << " is embedded but comes after the change to diskette '" << current
+                << " is embedded but comes after the change to diskette '" << inDrive[i]
                 << "': the installer reads it from its own file on the first diskette, no "
                    "longer in the drive; move it before the first change\n";
     }
@@ -173,7 +174,7 @@ DosDateTime DateStagedFiles(const InstallerView& view, const std::string& instal
             std::tie(latest.year, latest.month, latest.day, latest.hour, latest.minute,
                      latest.second))
             latest = when;
-        if (IsExternalFile(e)) SetFileTimeUtc(ExternalPath(externalDir, e), when);
+        if (HasExternalFile(e)) SetFileTimeUtc(ExternalPath(externalDir, e), when);
     }
     SetFileTimeUtc(installer, latest);
     return latest;
@@ -273,7 +274,7 @@ std::vector<std::string> CheckExternalItems(const InstallerView& view,
     std::vector<std::string> problems;
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;
-        if (!IsExternalFile(e)) continue;
+        if (!HasExternalFile(e)) continue;
         std::string path = locate(e);
         std::string label = ItemLabel(view, i);
         FileFacts facts;

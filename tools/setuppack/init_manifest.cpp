@@ -12,8 +12,9 @@
 #include "pack/commands.h"
 #include "pack/file_io.h"
 #include "pack/manifest.h"
-#include "pack/manifest_sources.h"
+#include "pack/copy_table_rules.h"
 #include "pack/manifest_rules.h"
+#include "pack/manifest_sources.h"
 #include "pack/pack_error.h"
 #include "pack/quoted_string.h"
 #include "tools/common/ascii.h"
@@ -22,30 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Names Windows keeps for devices, with or without an extension.
-bool IsDeviceName(const std::string& name) {
-    std::string stem = AsciiUpperCopy(name.substr(0, name.find('.')));
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-    for (const char* device : kDevices)
-        if (stem == device) return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
-bool IsPrintableAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-}
-
+// The copy table's name rule, with what to do about it. A folder becomes a `dir` value,
+// where "&WIN" and "&SYS" are keywords.
 std::string NameOrDirProblem(const std::string& name, bool isDir) {
-    if (name.size() >= ENTRY_NAME_SIZE)
-        return "is longer than 19 characters; rename it (8.3 names are safest)";
-    if (!IsPrintableAscii(name))
-        return "is not plain ASCII; rename it with ASCII letters and digits";
-    if (!IsPlainFileName(name))
-        return "holds one of \\ / : * ? \" < > |, which Windows refuses; rename it";
-    if (name.back() == '.' || name.back() == ' ')
-        return "ends in a dot or space, which Windows drops; rename it";
-    if (IsDeviceName(name)) return "is a Windows device name; rename it";
+    std::string rule = FileNameProblem(name);
+    if (name.size() >= ENTRY_NAME_SIZE) return rule + "; rename it (8.3 names are safest)";
+    if (!rule.empty()) return rule + "; rename it";
     if (isDir && (name == "&WIN" || name == "&SYS"))
         return "would name the Windows or system directory, not a sub-directory; rename it";
     return "";
@@ -152,12 +135,14 @@ void WriteItem(std::ostream& text, const InitFile& file, const std::string& sour
          << "target = " << TomlString(file.target) << "\n"
          << "packed_name = " << TomlString(PackedName(file.target)) << "\n";
     if (!file.dir.empty()) text << "dir = " << TomlString(file.dir) << "\n";
-    text << "flags = [\"embedded\", \"compressed\", \"overwrite\"]\n" << DateLine(file.modified);
+    // No "compressed": the default compress = "auto" stores a file that would not shrink.
+    text << "flags = [\"embedded\", \"overwrite\"]\n" << DateLine(file.modified);
 }
 
 const char kHeader[] =
     "# Written by setuppack init: one item per file, in installation order. Each is embedded in\n"
-    "# the installer, compressed, and replaces an existing file (drop \"overwrite\" for files\n"
+    "# the installer, compressed where that makes it smaller (add \"compressed\" to force it),\n"
+    "# and replaces an existing file (drop \"overwrite\" for files\n"
     "# the user changes, such as data); files in a sub-folder go to a sub-directory of the\n"
     "# same name. \"from-file\" dates are read when building (SOURCE_DATE_EPOCH caps them).\n"
     "# Add \"launch_after_copy\" to run a program during the copy, \"external\" with disk = "

@@ -1,8 +1,8 @@
 // setuppack init: a first manifest for a folder of files. Every regular file becomes one
-// embedded, compressed item (files in a sub-folder install into a sub-directory of that name),
-// sorted by path, its date taken from the file at build time. Files whose names the installer
-// cannot hold are left out, each with the reason and what to do, on stderr and as a comment in
-// the manifest, so that the manifest written always builds as it is.
+// embedded item, compressed where that makes it smaller (files in a sub-folder install into a
+// sub-directory of that name), sorted by path, its date taken from the file at build time. Files
+// whose names the installer cannot hold are left out, each with the reason and what to do, on
+// stderr and as a comment in the manifest, so that the manifest written always builds as it is.
 #pragma once
 
 #include <stdint.h>

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "pack/copy_table_rules.h"
 #include "pack/installer_reader.h"
 #include "platform/sim/sim.h"
 #include "tools/common/scratch_folder.h"
@@ -62,16 +63,9 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
     options.packageOffset = packageOffset;
     InstallerView view = ReadInstaller(reinterpret_cast<const uint8_t*>(installerImage.data()),
                                        installerImage.size(), options);
-    std::vector<std::string> asked;
-    std::string current = view.items.empty() ? "" : view.items[0].entry.diskLabel;
-    for (const InstallerItem& item : view.items) {
-        std::string label = item.entry.diskLabel;
-        bool hasData = item.entry.flags & (CF_EXTERNAL_SOURCE | CF_EMBEDDED);
-        if (!hasData || label.empty() || label == current) continue;
-        asked.push_back(label);
-        current = label;
-    }
-    return asked;
+    std::vector<CopyTableEntry> entries;
+    for (const InstallerItem& item : view.items) entries.push_back(item.entry);
+    return DisketteRequests(entries);
 }
 
 void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette) {
