@@ -248,7 +248,7 @@ def check_diskette_faults(setuppack, stub, work):
         return sorted(n for n in os.listdir(folder) if n not in ("ONE.TXT", "TWO.TXT", "m.toml", "bin"))
 
     for label, why in (("Twelve chars", "more than the 11"), ("Disk.2", "'.'"), ("Disk+2", "'+'"),
-                       ("   ", "only blanks")):
+                       ("   ", "blank")):
         expect(f"build --diskettes, label {label!r}",
                run([setuppack, "build", manifest(label), "--stub", stub, "-o", os.path.join(folder, "s.exe"),
                     "--diskettes", os.path.join(folder, "images")]), 1, None, re.escape(why))
