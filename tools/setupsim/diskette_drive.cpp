@@ -74,7 +74,21 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
     return asked;
 }
 
+static std::vector<DisketteChange>& Changes() {
+    static std::vector<DisketteChange> changes;
+    return changes;
+}
+
+const std::vector<DisketteChange>& DisketteChanges() {
+    return Changes();
+}
+
+void ClearDisketteChanges() {
+    Changes().clear();
+}
+
 void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette) {
+    Changes().push_back({sim::Transcript().size(), diskette ? diskette->label : ""});
     std::string drive = Folder(installerPath);
     for (const fs::directory_entry& item : fs::directory_iterator(sim::HostPath(drive)))
         if (item.is_regular_file()) fs::remove(item.path());

@@ -11,6 +11,7 @@
 #include "pack/commands.h"
 #include "tools/common/cli_support.h"
 #include "tools/setupsim/preview.h"
+#include "tools/setupsim/storyboard.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ struct Options {
     PreviewOptions preview;
     std::string offsetText;
     bool json = false;
+    std::string storyboard;  // "" for none
 };
 
 std::string CheckOffset(const std::string& text) {
@@ -42,6 +44,8 @@ void AddOptions(CLI::App& app, Options* options) {
                    "Where the package block starts, for a plain package file")
         ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
     app.add_flag("--json", options->json, "One JSON object per event instead of text");
+    app.add_option("--storyboard", options->storyboard,
+                   "Also write every screen the user sees, frame by frame, as one HTML page");
 }
 
 int Preview(Options& options) {
@@ -50,6 +54,8 @@ int Preview(Options& options) {
     try {
         std::vector<ReportEvent> report = RunPreview(options.preview);
         fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
+        if (!options.storyboard.empty())
+            WriteStoryboard(options.storyboard, options.preview.installer, report);
         return cli::kOk;
     } catch (const std::exception& error) {
         fputs(ErrorLine("setupsim", error.what()).c_str(), stderr);
