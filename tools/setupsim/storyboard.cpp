@@ -35,17 +35,21 @@ bool IsWaitPoint(const std::string& kind) {
     return false;
 }
 
+// Several changes before the next wait point make one frame, described by all of them.
 void Pend(Builder& b, size_t index, const std::string& what) {
     if (!b.pending) {
         b.screen.firstEvent = index;
         b.screen.t = b.events[index].t;
+        b.screen.what = what;
+    } else if (b.screen.what != what) {
+        b.screen.what += "; " + what;
     }
-    b.screen.what = what;
     b.pending = true;
 }
 
-void Flush(Builder& b) {
+void Flush(Builder& b, size_t index) {
     if (!b.pending) return;
+    b.screen.shownEvent = index;
     b.frames.push_back(b.screen);
     b.pending = false;
 }
@@ -124,7 +128,7 @@ void OnPercent(Builder& b, size_t i, const std::string& text) {
     int quarter = atoi(text.c_str()) / 25;
     if (b.lastQuarter < 0) {
         b.lastQuarter = quarter;
-        Pend(b, i, "The progress dialog's first tick: " + text);
+        Pend(b, i, "The progress dialog's first tick");
     } else if (quarter > b.lastQuarter) {
         b.lastQuarter = quarter;
         Pend(b, i, "Progress: " + text + " of the bytes copied");
@@ -156,6 +160,7 @@ void OnTimerSet(Builder& b, size_t i, const sim::Event& e) {
 void OnMessageBox(Builder& b, size_t i, const sim::Event& e) {
     StoryFrame frame = b.screen;
     frame.firstEvent = i;
+    frame.shownEvent = i + 1;
     frame.t = e.t;
     frame.hasBox = true;
     frame.box = {e.Get("owner"),
@@ -182,7 +187,7 @@ void OnDialogEnd(Builder& b, const sim::Event& e) {
 
 void Replay(Builder& b, size_t i) {
     const sim::Event& e = b.events[i];
-    if (IsWaitPoint(e.kind)) Flush(b);
+    if (IsWaitPoint(e.kind)) Flush(b, i);
     if (e.kind == "class")
         OnClass(b, e);
     else if (e.kind == "window")
@@ -228,6 +233,8 @@ void AttachLines(Storyboard& board, const std::vector<sim::Event>& transcript,
                         : streamed;
         from = std::min(from, streamed), to = std::min(std::max(to, from), streamed);
         board.frames[f].lines.assign(report.begin() + (long)from, report.begin() + (long)to);
+        size_t shown = ReportedBy(transcript, board.frames[f].shownEvent, ending);
+        board.frames[f].linesShown = std::min(std::max(shown, from), to) - from;
     }
     size_t closingFrom = board.frames.empty() ? 0 : streamed;
     board.closing.assign(report.begin() + (long)closingFrom, report.end());
@@ -240,7 +247,7 @@ Storyboard BuildStoryboard(const std::vector<sim::Event>& transcript,
                            const std::vector<StorySwap>& swaps, int screenWidth, int screenHeight) {
     Builder b{transcript, swaps, {}, {}, false, -1, {}};
     for (size_t i = 0; i < transcript.size(); i++) Replay(b, i);
-    Flush(b);
+    Flush(b, transcript.size());
     Storyboard board;
     board.screenWidth = screenWidth, board.screenHeight = screenHeight;
     board.frames = std::move(b.frames);

@@ -57,8 +57,10 @@ struct StoryFrame {
     std::vector<StoryDialog> dialogs;  // owner first, the active one last
     bool hasBox = false;
     StoryBox box;
-    size_t firstEvent = 0;           // transcript index where the frame's lines begin
-    std::vector<ReportEvent> lines;  // setupsim's transcript events of this frame
+    size_t firstEvent = 0;  // transcript index where the frame's lines begin
+    size_t shownEvent = 0;  // transcript index where the picture was taken (the events before)
+    std::vector<ReportEvent> lines;  // setupsim's transcript events up to the next frame
+    size_t linesShown = 0;           // how many of them had happened when the picture was taken
 };
 
 struct Storyboard {

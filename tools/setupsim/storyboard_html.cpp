@@ -252,8 +252,8 @@ std::string AnswerLine(const StoryBox& box) {
 std::string FrameHtml(const Storyboard& board, const StoryFrame& frame, size_t number) {
     std::ostringstream out;
     out << "<section class=\"frame\" id=\"frame-" << number << "\" data-t=\"" << frame.t
-        << "\" data-lines=\"" << frame.lines.size() << "\">\n<h2>" << number << ". " << frame.t
-        << " ms: " << Escape(frame.what) << "</h2>\n"
+        << "\" data-lines=\"" << frame.lines.size() << "\" data-shown=\"" << frame.linesShown
+        << "\">\n<h2>" << number << ". " << frame.t << " ms: " << Escape(frame.what) << "</h2>\n"
         << ScreenSvg(board, frame) << "\n";
     if (frame.hasBox) out << "<p class=\"answer\">" << Escape(AnswerLine(frame.box)) << "</p>\n";
     out << "<pre class=\"transcript\">" << Escape(ReportAsText(frame.lines)) << "</pre>\n";
