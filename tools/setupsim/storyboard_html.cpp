@@ -37,8 +37,9 @@ pre.transcript { font-size: 12px; background: #f4f4f4; padding: 6px; white-space
 .box .text { white-space: pre-wrap; font-family: "DejaVu Sans Condensed", "DejaVu Sans",
              sans-serif; }
 .box .buttons { display: flex; gap: 8px; justify-content: center; padding: 6px 0 10px; }
-.box .buttons div { min-width: 64px; padding: 3px 8px; border: 2px outset #ddd;
-                    background: #f0f0f0; text-align: center; white-space: pre; }
+.box .buttons div { width: auto; height: auto; min-width: 64px; padding: 3px 8px;
+                    border: 2px outset #ddd; background: #f0f0f0; text-align: center;
+                    white-space: pre; }
 .box .buttons div.answered { border: 2px solid #000; }
 )";
 
