@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""setupsim --storyboard, looked at in headless Chromium: the demo installer previewed in three
+"""setupsim --storyboard, looked at in headless Chromium: the demo installer previewed in four
 situations (a plain installation; Help, a refused directory and Abort Install; a corrupted
-installer), and for every frame of each storyboard:
+installer; the two-diskette demo with a wrong diskette first), and for every frame of each
+storyboard:
   - the texts shown are exactly those of the transcript at that moment (each control's text,
     the dialog captions, the main window's title, a message box's caption, text and
     buttons), the other controls showing their template text (resources/dialogs.def), and
@@ -55,8 +56,9 @@ for (const section of document.querySelectorAll("section.frame")) {
     dialog: g.dataset.template, rect: at(g.querySelector("rect.window").getBoundingClientRect())}));
   const drawn = [...section.querySelectorAll("rect.drawn")].map(r => ({dialog: owner(r),
     rect: ["x", "y", "width", "height"].map(a => +r.getAttribute(a))}));
+  const answer = section.querySelector("p.answer");
   frames.push({id: section.id, lines: +section.dataset.lines, shown: +section.dataset.shown,
-               texts, controls, windows, drawn});
+               texts, controls, windows, drawn, answer: answer ? answer.textContent : ""});
 }
 const pre = document.createElement("pre");
 pre.id = "probe";
@@ -337,6 +339,30 @@ def storyboard_of(setupsim, installer, work, name, *args):
     return events, probe(os.path.join(folder, "board.html"), work)
 
 
+def check_diskettes(source, win32, setuppack, setupsim, templates, work):
+    """The two-diskette demo with the first diskette left in once: both prompts, each with
+    the diskette the scripted user put in."""
+    pkg = os.path.join(work, "pkg-diskettes")
+    os.makedirs(pkg)
+    manifest = stage_demo(source, win32, pkg, "manifest-diskettes.toml")
+    disks = os.path.join(work, "disks")
+    installer = os.path.join(disks, "SETUP.EXE")
+    run([setuppack, "build", manifest, "--stub", os.path.join(win32, "setup-stub.exe"),
+         "-o", installer, "--diskettes", disks])
+    machine = os.path.join(work, "machine.toml")
+    with open(machine, "w") as f:
+        for n in (1, 2):
+            f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+    events, frames = storyboard_of(setupsim, installer, work, "diskettes", "--machine", machine,
+                                   "--answers",
+                                   os.path.join(source, "demo", "diskettes-answers.toml"))
+    check_storyboard(frames, events, templates)
+    answers = [f["answer"] for f in frames if f["answer"]]
+    expect(answers == ['The user answers OK and puts in the diskette "QV32 Disk 1".',
+                       'The user answers OK and puts in the diskette "QV32 Disk 2".'],
+           f"diskettes: the prompts' answers {answers}")
+
+
 def main():
     source, native, win32 = sys.argv[1:4]
     if not demo_built(win32):
@@ -387,6 +413,8 @@ def main():
         check_storyboard(frames, events, templates)
         texts = [t["text"] for f in frames for t in f["texts"] if t["role"] == "box-text"]
         expect(texts == ["Install program is corrupted!"], f"corrupted: its one message {texts}")
+
+        check_diskettes(source, win32, setuppack, setupsim, templates, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("storyboards checked in Chromium")
