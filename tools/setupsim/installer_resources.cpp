@@ -12,6 +12,7 @@ const uint16_t kDialogType = 5;    // RT_DIALOG
 const uint16_t kShellFont = 0x48;  // DS_SETFONT | DS_FIXEDSYS: a font follows in EX templates
 
 // A cursor over the template's bytes; any read past the end sets `bad` and yields zeros.
+// Take composes at most 4 bytes; Skip passes over more.
 struct Reader {
     const std::vector<uint8_t>& bytes;
     size_t at = 0;
@@ -23,6 +24,12 @@ struct Reader {
         for (size_t i = 0; i < count; i++) value |= (uint32_t)bytes[at + i] << (8 * i);
         at += count;
         return value;
+    }
+    void Skip(size_t count) {
+        if (bad || at > bytes.size() || bytes.size() - at < count)
+            bad = true;
+        else
+            at += count;
     }
     uint16_t Word() { return (uint16_t)Take(2); }
     uint32_t Dword() { return Take(4); }
@@ -78,12 +85,12 @@ sim::DialogControlData ReadItem(Reader& in, bool extended) {
 
 void ReadFont(Reader& in, bool extended, sim::DialogData* dialog) {
     dialog->pointSize = in.Word();
-    if (extended) in.Take(4);  // weight, italic, character set
+    if (extended) in.Skip(4);  // weight, italic, character set
     dialog->faceName = Utf16Text(in);
 }
 
 bool ReadHeader(Reader& in, bool extended, sim::DialogData* dialog, int* count) {
-    if (extended) in.Take(8);  // version, signature, help id
+    if (extended) in.Skip(8);  // version, signature, help id
     uint32_t first = in.Dword(), second = in.Dword();
     dialog->style = extended ? second : first;
     *count = in.Word();
