@@ -68,7 +68,7 @@ StoryControl* FindControl(Builder& b, const std::string& dialog, long long id) {
     return nullptr;
 }
 
-void OnClass(Builder& b, const sim::Event& e) {
+void OnClass(Builder& b, size_t /*index*/, const sim::Event& e) {
     b.backgrounds[AsciiUpperCopy(e.Get("class"))] = e.Number("background");
 }
 
@@ -98,7 +98,7 @@ void OnDialog(Builder& b, size_t i, const sim::Event& e) {
     Pend(b, i, "The dialog " + d.templateName + " opens: \"" + d.caption + "\"");
 }
 
-void OnControl(Builder& b, const sim::Event& e) {
+void OnControl(Builder& b, size_t /*index*/, const sim::Event& e) {
     StoryDialog* d = FindDialog(b, e.Get("dialog"));
     if (!d) return;
     d->controls.push_back({(int)e.Number("id"), e.Get("class"), e.Get("text"), (int)e.Number("x"),
@@ -106,7 +106,7 @@ void OnControl(Builder& b, const sim::Event& e) {
                            (uint32_t)e.Number("style")});
 }
 
-void OnMove(Builder& b, const sim::Event& e) {
+void OnMove(Builder& b, size_t /*index*/, const sim::Event& e) {
     StoryDialog* d = FindDialog(b, e.Get("dialog"));
     if (!d) return;
     d->x = (int)e.Number("x"), d->y = (int)e.Number("y");
@@ -143,7 +143,7 @@ void OnText(Builder& b, size_t i, const sim::Event& e) {
     if (e.Get("dialog") == "progress" && c->id == PROGRESSDLG_PERCENT) OnPercent(b, i, c->text);
 }
 
-void OnRectangle(Builder& b, const sim::Event& e) {
+void OnRectangle(Builder& b, size_t /*index*/, const sim::Event& e) {
     StoryDialog* d = FindDialog(b, e.Get("dialog"));
     if (!d) return;
     d->drawings.push_back({(int)e.Number("left"), (int)e.Number("top"), (int)e.Number("right"),
@@ -176,7 +176,7 @@ void OnMessageBox(Builder& b, size_t i, const sim::Event& e) {
     b.frames.push_back(frame);
 }
 
-void OnDialogEnd(Builder& b, const sim::Event& e) {
+void OnDialogEnd(Builder& b, size_t /*index*/, const sim::Event& e) {
     std::vector<StoryDialog>& dialogs = b.screen.dialogs;
     for (size_t k = dialogs.size(); k-- > 0;)
         if (dialogs[k].name == e.Get("dialog")) {
@@ -185,31 +185,30 @@ void OnDialogEnd(Builder& b, const sim::Event& e) {
         }
 }
 
+using Handler = void (*)(Builder&, size_t, const sim::Event&);
+
+const struct {
+    const char* kind;
+    Handler handler;
+} kHandlers[] = {
+    {"class", OnClass},
+    {"window", OnWindow},
+    {"dialog", OnDialog},
+    {"control", OnControl},
+    {"move", OnMove},
+    {"caption", OnCaption},
+    {"text", OnText},
+    {"rectangle", OnRectangle},
+    {"timer-set", OnTimerSet},
+    {"messagebox", OnMessageBox},
+    {"dialog-end", OnDialogEnd},
+};
+
 void Replay(Builder& b, size_t i) {
     const sim::Event& e = b.events[i];
     if (IsWaitPoint(e.kind)) Flush(b, i);
-    if (e.kind == "class")
-        OnClass(b, e);
-    else if (e.kind == "window")
-        OnWindow(b, i, e);
-    else if (e.kind == "dialog")
-        OnDialog(b, i, e);
-    else if (e.kind == "control")
-        OnControl(b, e);
-    else if (e.kind == "move")
-        OnMove(b, e);
-    else if (e.kind == "caption")
-        OnCaption(b, i, e);
-    else if (e.kind == "text")
-        OnText(b, i, e);
-    else if (e.kind == "rectangle")
-        OnRectangle(b, e);
-    else if (e.kind == "timer-set")
-        OnTimerSet(b, i, e);
-    else if (e.kind == "messagebox")
-        OnMessageBox(b, i, e);
-    else if (e.kind == "dialog-end")
-        OnDialogEnd(b, e);
+    for (const auto& entry : kHandlers)
+        if (e.kind == entry.kind) return entry.handler(b, i, e);
 }
 
 // How many report events the transcript's first `count` events give: the report of that
