@@ -66,6 +66,19 @@ struct MachineConfig {
     int utcOffsetMinutes = 0;                  // local time = UTC + offset
     int screenWidth = 1024;
     int screenHeight = 768;
+    // Dialog base units: the pixels that 4 horizontal and 8 vertical dialog units make in a
+    // dialog using a font (MapDialogRect and the layout of dialogs from templates; MulDiv
+    // rounding, as on Windows). A template without DS_SETFONT, or with a font not listed, uses
+    // the system font's. The defaults are the units Wine gives on a 96-dpi display, measured
+    // from its screenshots, so that the simulated geometry matches what Wine shows.
+    struct DialogFont {
+        std::string faceName;  // matched regardless of case
+        int pointSize = 0;
+        int baseX = 0, baseY = 0;
+    };
+    int systemFontBaseX = 9;
+    int systemFontBaseY = 16;
+    std::vector<DialogFont> dialogFonts{{"System", 8, 7, 13}};
     // How long (virtual ms) a program started by WinExec keeps running. Meanwhile its file is
     // in use, as for a running program on Windows: deleting it fails with ERROR_ACCESS_DENIED,
     // opening it for writing (or truncating it) with ERROR_SHARING_VIOLATION; reading works.
@@ -278,10 +291,14 @@ struct Event {
 // Event kinds and their fields:
 //   window      window, action, class, title, style, show
 //               action "create" (CreateWindowExA), "show" (ShowWindow, with show), "update"
+//   class       class, background (COLORREF of a solid brush, or -1)   RegisterClassA
 //   quit        code                               PostQuitMessage
 //   messagebox  owner, caption, text, style, answer
-//   dialog      template, dialog, owner, caption   a modal dialog starts; then one
-//   control     dialog, id, class, text, x, y, width, height   per control (client pixels)
+//   dialog      template, dialog, owner, caption, style, x, y, width, height (window rectangle,
+//               screen), clientLeft, clientTop, clientWidth, clientHeight (client area inside
+//               it), baseX, baseY (dialog base units)   a modal dialog starts; then one
+//   control     dialog, id, class, text, x, y, width, height, style   per control (client
+//               pixels)
 //   dialog-end  template, dialog, result
 //   text        dialog, control, text[, source=user]   SetDlgItemTextA / typed by the user
 //   caption     dialog, text                       SetWindowTextA

@@ -22,7 +22,25 @@ namespace detail {
 
 namespace {
 
-const int kDialogUnit = 2;  // pixels per dialog unit, x and y (base units 8 x 16)
+// The dialog base units of a template's font (MachineConfig::dialogFonts), else the system
+// font's.
+void BaseUnitsFor(const DialogData& t, Window* dialog) {
+    const MachineConfig& config = M().config;
+    dialog->baseX = config.systemFontBaseX;
+    dialog->baseY = config.systemFontBaseY;
+    if (!(t.style & DS_SETFONT)) return;
+    for (const MachineConfig::DialogFont& font : config.dialogFonts)
+        if (font.pointSize == t.pointSize && EqualNoCase(font.faceName, t.faceName))
+            dialog->baseX = font.baseX, dialog->baseY = font.baseY;
+}
+
+// A rectangle of the template in dialog units, as pixels of `dialog`.
+RECT MapUnits(const Window& dialog, int x, int y, int width, int height) {
+    LONG left = DialogUnitsToPixels(x, dialog.baseX, 4);
+    LONG top = DialogUnitsToPixels(y, dialog.baseY, 8);
+    return RECT{left, top, left + DialogUnitsToPixels(width, dialog.baseX, 4),
+                top + DialogUnitsToPixels(height, dialog.baseY, 8)};
+}
 
 WPARAM MakeWParam(int low, int high) {
     return (WPARAM)(((DWORD)(WORD)low) | ((DWORD)(WORD)high << 16));
@@ -47,8 +65,7 @@ void AddControls(Window* dialog, const DialogData& t) {
         control.controlId = c.id;
         control.parent = dialog->handle;
         control.visible = true;
-        control.windowRect = RECT{c.x * kDialogUnit, c.y * kDialogUnit,
-                                  (c.x + c.width) * kDialogUnit, (c.y + c.height) * kDialogUnit};
+        control.windowRect = MapUnits(*dialog, c.x, c.y, c.width, c.height);
         dialog->controls.push_back(control.handle);
         M().windows[reinterpret_cast<uintptr_t>(control.handle)] = control;
     }
@@ -67,12 +84,14 @@ HWND CreateDialogWindow(const DialogData& t, HWND owner, DLGPROC proc) {
     dialog.templateName = t.name;
     dialog.visible = true;
     dialog.clientInset = InsetsFor(t.style, WindowKind::Dialog);
+    BaseUnitsFor(t, &dialog);
     Window* ownerWindow = FindWindowByHandle(owner);
     POINT origin = ownerWindow ? ClientOrigin(*ownerWindow) : POINT{0, 0};
-    LONG left = origin.x + t.x * kDialogUnit, top = origin.y + t.y * kDialogUnit;
+    RECT client = MapUnits(dialog, t.x, t.y, t.width, t.height);
     const RECT& in = dialog.clientInset;
-    dialog.windowRect = RECT{left, top, left + t.width * kDialogUnit + in.left + in.right,
-                             top + t.height * kDialogUnit + in.top + in.bottom};
+    LONG left = origin.x + client.left, top = origin.y + client.top;
+    dialog.windowRect = RECT{left, top, left + (client.right - client.left) + in.left + in.right,
+                             top + (client.bottom - client.top) + in.top + in.bottom};
     AddControls(&dialog, t);
     HWND handle = dialog.handle;
     M().windows[reinterpret_cast<uintptr_t>(handle)] = std::move(dialog);
@@ -81,15 +100,23 @@ HWND CreateDialogWindow(const DialogData& t, HWND owner, DLGPROC proc) {
 
 void RecordDialogShown(HWND handle, HWND owner) {
     Window* dialog = FindWindowByHandle(handle);
-    Record("dialog", {F("template", dialog->templateName), F("dialog", dialog->name),
-                      F("owner", WindowName(owner)), F("caption", dialog->text)});
+    const RECT& r = dialog->windowRect;
+    const RECT& in = dialog->clientInset;
+    Record("dialog",
+           {F("template", dialog->templateName), F("dialog", dialog->name),
+            F("owner", WindowName(owner)), F("caption", dialog->text), N("style", dialog->style),
+            N("x", r.left), N("y", r.top), N("width", r.right - r.left),
+            N("height", r.bottom - r.top), N("clientLeft", in.left), N("clientTop", in.top),
+            N("clientWidth", r.right - r.left - in.left - in.right),
+            N("clientHeight", r.bottom - r.top - in.top - in.bottom), N("baseX", dialog->baseX),
+            N("baseY", dialog->baseY)});
     for (HWND control : dialog->controls) {
         Window* c = FindWindowByHandle(control);
         Record("control",
                {F("dialog", dialog->name), N("id", c->controlId), F("class", c->className),
                 F("text", c->text), N("x", c->windowRect.left), N("y", c->windowRect.top),
                 N("width", c->windowRect.right - c->windowRect.left),
-                N("height", c->windowRect.bottom - c->windowRect.top)});
+                N("height", c->windowRect.bottom - c->windowRect.top), N("style", c->style)});
     }
 }
 

@@ -168,6 +168,7 @@ struct Window {
     RECT windowRect{};   // screen coordinates (controls: relative to the parent's client area)
     RECT clientInset{};  // frame and caption between the window and its client area
     bool visible = false;
+    int baseX = 0, baseY = 0;    // of a dialog: its font's dialog base units
     std::vector<HWND> controls;  // of a dialog, in template order
     HWND focus = nullptr;        // of a dialog: the control with the keyboard focus
     // Dialogs
@@ -301,6 +302,9 @@ std::string WindowName(HWND hwnd);             // "none" for null
 RECT InsetsFor(DWORD style, WindowKind kind);  // frame and caption around the client area
 POINT ClientOrigin(const Window& window);      // screen position of the client area
 Window* FindControl(HWND dialog, int id);
+// Dialog units to pixels with base units `base` per `divisor` units (4 across, 8 down),
+// rounded as MulDiv rounds.
+LONG DialogUnitsToPixels(int units, int base, int divisor);
 LRESULT SendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace detail

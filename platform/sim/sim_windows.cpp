@@ -10,10 +10,11 @@
 // - CreateWindowExA with CW_USEDEFAULT: position (0,0), size 3/4 of the screen.
 // - SW_SHOWMAXIMIZED: the frame lies just off the screen, as on Windows: window rectangle
 //   (-4,-4)-(W+4,H+4), client area from (0,20) to (W,H) on the screen.
-// - Dialog base units: 8 x 16 pixels, so a dialog unit is 2 pixels in x and in y
-//   (MapDialogRect multiplies every coordinate by 2). A dialog's client area is its template
-//   size in pixels; its window rectangle adds the frame and caption; its top-left corner
-//   (window rectangle) is the template position, relative to the owner's client area.
+// - Dialog base units: those of the dialog's font (MachineConfig: by default 9 x 16 for the
+//   system font, 7 x 13 for "System" at 8 points); MapDialogRect gives x * baseX / 4 and
+//   y * baseY / 8, rounded as MulDiv rounds. A dialog's client area is its template size in
+//   pixels; its window rectangle adds the frame and caption; its top-left corner (window
+//   rectangle) is the template position, relative to the owner's client area.
 #include <string.h>
 
 #include <algorithm>
@@ -90,6 +91,11 @@ Window* FindControl(HWND dialog, int id) {
     return nullptr;
 }
 
+LONG DialogUnitsToPixels(int units, int base, int divisor) {
+    long long product = (long long)units * base, half = divisor / 2;
+    return (LONG)(product >= 0 ? (product + half) / divisor : -((-product + half) / divisor));
+}
+
 LRESULT SendToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* window = FindWindowByHandle(hwnd);
     if (!window) return 0;
@@ -125,6 +131,12 @@ ATOM WINAPI Sim_RegisterClassA(const WNDCLASSA* lpWndClass) {
         if (known == name) return SetError(ERROR_CLASS_ALREADY_EXISTS), 0;
     M().classes.push_back(name);
     M().classProcs[name] = lpWndClass->lpfnWndProc;
+    // The background is what erasing a window of the class paints: the colour of a brush
+    // made with CreateSolidBrush, -1 for none or a system colour.
+    auto brush = M().gdiObjects.find(reinterpret_cast<uintptr_t>(lpWndClass->hbrBackground));
+    bool solid = brush != M().gdiObjects.end() && !brush->second.isPen;
+    Record("class", {F("class", lpWndClass->lpszClassName),
+                     N("background", solid ? (long long)brush->second.color : -1)});
     return (ATOM)(0xC000 + M().classes.size());
 }
 
@@ -290,10 +302,10 @@ BOOL WINAPI Sim_MapDialogRect(HWND hDlg, LPRECT lpRect) {
     if (!window || window->kind != WindowKind::Dialog)
         return SetError(ERROR_INVALID_WINDOW_HANDLE), FALSE;
     if (!lpRect) return SetError(ERROR_INVALID_PARAMETER), FALSE;
-    lpRect->left *= 2;
-    lpRect->right *= 2;
-    lpRect->top *= 2;
-    lpRect->bottom *= 2;
+    lpRect->left = DialogUnitsToPixels(lpRect->left, window->baseX, 4);
+    lpRect->right = DialogUnitsToPixels(lpRect->right, window->baseX, 4);
+    lpRect->top = DialogUnitsToPixels(lpRect->top, window->baseY, 8);
+    lpRect->bottom = DialogUnitsToPixels(lpRect->bottom, window->baseY, 8);
     return TRUE;
 }
 

@@ -73,9 +73,10 @@ TEST_F(ShellStartup, InstallsFromTheBlueWindowToExitCodeZeroWhateverTheArguments
                   "Installation of Quorvane 3.2;Installation of "
                   "Quorvane 3.2;;");
         // Centred over the maximised window's client area (0,20)-(1024,768); the dialog's
-        // window is 378 x 326 pixels (185 x 149 dialog units with frame and caption).
+        // window is 332 x 270 pixels (185 x 149 dialog units in "System" 8, base units 7 x 13,
+        // with frame and caption).
         sim::Event move = sim::EventsOf("move").at(0);
-        EXPECT_EQ(move.Get("dialog") + " " + move.Get("x") + "," + move.Get("y"), "dirdlg 323,231");
+        EXPECT_EQ(move.Get("dialog") + " " + move.Get("x") + "," + move.Get("y"), "dirdlg 346,259");
         if (firstTranscript.empty()) firstTranscript = sim::TranscriptText();
         EXPECT_EQ(sim::TranscriptText(), firstTranscript) << commandLine;
     }

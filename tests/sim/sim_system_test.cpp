@@ -511,16 +511,17 @@ TEST_F(SimSystem, MainWindowAndCentredDialogGeometry) {
     sim::AddRunningWindow("QVMain");
     EXPECT_NE(win.FindWindowA("qvmain", nullptr), nullptr);
 
-    // PROGRESSDLG: 180 x 90 units = 360 x 180 client pixels, window 368 x 208.
+    // PROGRESSDLG, in the system font (base units 9 x 16): 180 x 90 units = 405 x 180 client
+    // pixels, window 413 x 208; the bar's left edge, 10 units, is 22.5 pixels, rounded up.
     INT_PTR result =
         win.DialogBoxParamA(sim::ModuleInstance(), "progressdlg", main, CentreAndEnd, 0);
-    EXPECT_EQ(result, 20 * 10000 + 84);
+    EXPECT_EQ(result, 23 * 10000 + 84);
     std::vector<sim::Event> moves = sim::EventsOf("move");
     ASSERT_EQ(moves.size(), 1u);
     EXPECT_EQ(moves[0].Get("dialog"), "progress");
-    EXPECT_EQ(moves[0].Number("x"), (1024 - 368) / 2);
+    EXPECT_EQ(moves[0].Number("x"), (1024 - 413) / 2);
     EXPECT_EQ(moves[0].Number("y"), 20 + (748 - 208) / 2);
-    EXPECT_EQ(moves[0].Number("width"), 368);
+    EXPECT_EQ(moves[0].Number("width"), 413);
     EXPECT_EQ(moves[0].Number("height"), 208);
     sim::Event shown = sim::EventsOf("dialog").at(0);
     EXPECT_EQ(shown.Get("owner"), "main");

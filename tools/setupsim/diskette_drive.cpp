@@ -68,7 +68,21 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
     return DisketteRequests(entries);
 }
 
+static std::vector<DisketteChange>& Changes() {
+    static std::vector<DisketteChange> changes;
+    return changes;
+}
+
+const std::vector<DisketteChange>& DisketteChanges() {
+    return Changes();
+}
+
+void ClearDisketteChanges() {
+    Changes().clear();
+}
+
 void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette) {
+    Changes().push_back({sim::Transcript().size(), diskette ? diskette->label : ""});
     std::string drive = Folder(installerPath);
     std::vector<std::string> present;
     for (const fs::directory_entry& item : fs::directory_iterator(sim::HostPath(drive)))

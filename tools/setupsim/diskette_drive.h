@@ -32,6 +32,15 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
 // diskette should therefore hold the installer (build --diskettes puts it there).
 void InsertDiskette(const std::string& installerPath, const DisketteContents* diskette);
 
+// The diskette changes since the last ClearDisketteChanges, for the storyboard: how many
+// transcript events had been recorded when it happened, and the label put in ("" for none).
+struct DisketteChange {
+    size_t transcriptLength = 0;
+    std::string label;
+};
+const std::vector<DisketteChange>& DisketteChanges();
+void ClearDisketteChanges();
+
 // Queues the message-box answers that swap the diskettes for `asked`.
 void ScriptDisketteSwaps(const std::vector<DisketteContents>& diskettes,
                          const std::vector<std::string>& asked, const AnswersFile& answers,

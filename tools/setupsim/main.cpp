@@ -12,6 +12,7 @@
 #include "tools/common/cli_support.h"
 #include "tools/setupsim/preview.h"
 #include "tools/setupsim/preview_outcome.h"
+#include "tools/setupsim/storyboard.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ struct Options {
     std::string offsetText;
     bool json = false;
     std::string expect;
+    std::string storyboard;  // "" for none
 };
 
 std::string CheckOffset(const std::string& text) {
@@ -44,6 +46,8 @@ void AddOptions(CLI::App& app, Options* options) {
                    "Where the package block starts, for a plain package file")
         ->check(CLI::Validator(CheckOffset, "OFFSET", "offset"));
     app.add_flag("--json", options->json, "One JSON object per event instead of text");
+    app.add_option("--storyboard", options->storyboard,
+                   "Also write every screen the user sees, frame by frame, as one HTML page");
     app.add_option("--expect", options->expect,
                    "Exit 0 only when the preview ends so (a stuck preview never exits 0)")
         ->check(CLI::IsMember(ExpectableOutcomes()));
@@ -68,6 +72,8 @@ int Preview(Options& options) {
     try {
         std::vector<ReportEvent> report = RunPreview(options.preview);
         fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
+        if (!options.storyboard.empty())
+            WriteStoryboard(options.storyboard, options.preview.installer, report);
         return ExitCodeFor(ReportedOutcome(report), options.expect);
     } catch (const std::exception& error) {
         fputs(ErrorLine("setupsim", error.what()).c_str(), stderr);

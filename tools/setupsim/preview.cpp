@@ -12,6 +12,7 @@
 #include "tools/common/scratch_folder.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/diskette_drive.h"
+#include "tools/setupsim/installer_resources.h"
 #include "tools/setupsim/machine_file.h"
 
 uint32_t PackageOffsetOf(const std::string& image, long long given) {
@@ -45,7 +46,9 @@ std::vector<ReportEvent> RunInstaller(const std::string& image, uint32_t package
                                       const std::vector<DisketteContents>& diskettes,
                                       const std::string& root) {
     RegisterInstallerResources();
+    RegisterInstallerFileResources(image);  // the file's own templates win where it has them
     BootMachine(machine, std::filesystem::absolute(root).string());
+    ClearDisketteChanges();
     if (!diskettes.empty()) InsertDiskette(machine.config.modulePath, &diskettes.front());
     sim::PutFile(machine.config.modulePath, image);
     ScriptUser(answers);
