@@ -289,7 +289,7 @@ def check_diskette_faults(setuppack, stub, work):
             FAILURES.append(f"verify --json, {case}: not JSON: {result.stdout!r}")
 
 
-def check_file_faults(setuppack, stub, work):
+def check_file_faults(setuppack, setupsim, stub, work):
     """A planted link at the temporary name is not written through; FIFOs are refused, not
     waited on; a package offset with a leading zero is decimal."""
     folder = os.path.join(work, "file-faults")
@@ -325,6 +325,10 @@ def check_file_faults(setuppack, stub, work):
            run([setuppack, "list", out, "--package-offset", "0157170"]), 1, "package offset: 157170$")
     expect("--package-offset 0x", run([setuppack, "list", out, "--package-offset", "0x10"]), 1,
            "package offset: 16$")
+    # setupsim reads its offset by the same rule: "08" is eight, not a bad octal number.
+    result = run([setupsim, out, "--package-offset", "08"])
+    if result.returncode == 2:
+        FAILURES.append("setupsim --package-offset 08 refused as a usage error:\n" + result.stderr)
     expect("--package-offset 08", run([setuppack, "list", out, "--package-offset", "08"]), 0,
            "package offset: 8$")
     expect("--package-offset 0x", run([setuppack, "list", out, "--package-offset", "0x"]), 2, None, "offset")
@@ -417,7 +421,7 @@ def main():
             check_json(setuppack, stub, work)
             check_setupsim_input(setupsim, os.path.join(work, "ok.exe"), work)
             check_init(setuppack, stub, work)
-            check_file_faults(setuppack, stub, work)
+            check_file_faults(setuppack, setupsim, stub, work)
             check_resources(setuppack, stub, work)
             check_extract_and_update(setuppack, stub, work)
             check_init_compression(setuppack, stub, work)

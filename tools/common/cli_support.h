@@ -6,6 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <errno.h>
+#include <stdint.h>
+#include <stdlib.h>
+
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -76,6 +80,20 @@ inline int RunTool(int argc, char** argv, const std::string& name, const std::st
     define(app);
     int parsed = Parse(app, argc, argv);
     return parsed >= 0 ? parsed : run(app);
+}
+
+// A file offset on a command line: decimal (a leading 0 is no octal prefix) or 0x
+// hexadecimal, below 4 GB.
+inline bool ParseFileOffset(const std::string& text, uint32_t* offset) {
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    std::string digits = hex ? text.substr(2) : text;
+    const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos) return false;
+    errno = 0;
+    unsigned long long parsed = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno == ERANGE || parsed > 0xFFFFFFFFull) return false;
+    *offset = (uint32_t)parsed;
+    return true;
 }
 
 }  // namespace cli

@@ -35,22 +35,9 @@ struct Arguments {
     std::string caFile;        // verify --ca
 };
 
-// A file offset: decimal (a leading 0 is no octal prefix) or 0x hexadecimal, below 4 GB.
-bool ParseOffset(const std::string& text, uint32_t* offset) {
-    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    std::string digits = hex ? text.substr(2) : text;
-    const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
-    if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos) return false;
-    errno = 0;
-    unsigned long long parsed = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (errno == ERANGE || parsed > 0xFFFFFFFFull) return false;
-    *offset = (uint32_t)parsed;
-    return true;
-}
-
 std::string CheckOffset(const std::string& text) {
     uint32_t offset = 0;
-    return ParseOffset(text, &offset) ? "" : "not a file offset below 4 GB: " + text;
+    return cli::ParseFileOffset(text, &offset) ? "" : "not a file offset below 4 GB: " + text;
 }
 
 std::string CheckDisketteSize(const std::string& text) {
@@ -274,7 +261,7 @@ int RunInspect(const std::string& command, const Arguments& args) {
 
 int Run(const std::string& command, Arguments& args) {
     if (!args.offsetText.empty()) {
-        ParseOffset(args.offsetText, &args.inspect.reader.packageOffset);
+        cli::ParseFileOffset(args.offsetText, &args.inspect.reader.packageOffset);
         args.inspect.reader.haveOffset = true;
     }
     if (command == "init") return CommandInit(args.init, std::cout, std::cerr);

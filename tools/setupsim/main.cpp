@@ -25,11 +25,10 @@ struct Options {
 };
 
 std::string CheckOffset(const std::string& text) {
-    char* end = nullptr;
-    long long parsed = strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end || parsed < 0 || parsed > 0xFFFFFFFFll)
-        return "--package-offset takes a file offset, not '" + text + "'";
-    return "";
+    uint32_t offset = 0;
+    return cli::ParseFileOffset(text, &offset)
+               ? ""
+               : "--package-offset takes a file offset, not '" + text + "'";
 }
 
 void AddOptions(CLI::App& app, Options* options) {
@@ -67,8 +66,8 @@ int ExitCodeFor(Outcome outcome, const std::string& expected) {
 }
 
 int Preview(Options& options) {
-    if (!options.offsetText.empty())
-        options.preview.packageOffset = strtoll(options.offsetText.c_str(), nullptr, 0);
+    uint32_t offset = 0;
+    if (cli::ParseFileOffset(options.offsetText, &offset)) options.preview.packageOffset = offset;
     try {
         std::vector<ReportEvent> report = RunPreview(options.preview);
         fputs((options.json ? ReportAsJsonLines(report) : ReportAsText(report)).c_str(), stdout);
