@@ -5,60 +5,22 @@
 #include <stdlib.h>
 
 #include "pack/pack_error.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "tools/setuppack/run_program.h"
 
 namespace {
 
-struct Ran {
-    int status = -1;  // exit code; -1 when the program could not be run
-    std::string output;
-};
-
-#ifdef _WIN32
-// The Windows build of setuppack makes no diskette images: mtools is a Linux tool.
-Ran RunProgram(const std::vector<std::string>&, long long = -1) {
-    return Ran{};
+// mtools' settings for every run: images have no matching drive geometry entry, and names
+// keep their case. mformat dates the volume label with SOURCE_DATE_EPOCH when it is set; a
+// stamp given here stands in for it only where the environment has none.
+ProgramEnvironment MtoolsEnvironment(long long stamp) {
+    ProgramEnvironment environment = {{"MTOOLS_SKIP_CHECK", "1"}, {"MTOOLS_LOWER_CASE", "0"}};
+    if (stamp >= 0 && !getenv("SOURCE_DATE_EPOCH"))
+        environment.push_back({"SOURCE_DATE_EPOCH", std::to_string(stamp)});
+    return environment;
 }
-#else
-// Runs `args` with stdout and stderr captured together.
-Ran RunProgram(const std::vector<std::string>& args, long long stamp = -1) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return Ran{};
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeFds[1], 1);
-        dup2(pipeFds[1], 2);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        setenv("MTOOLS_SKIP_CHECK", "1", 1);  // images have no matching drive geometry entry
-        setenv("MTOOLS_LOWER_CASE", "0", 1);
-        // mformat dates the volume label with SOURCE_DATE_EPOCH when it is set.
-        if (stamp >= 0) setenv("SOURCE_DATE_EPOCH", std::to_string(stamp).c_str(), 0);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    Ran ran;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0) ran.output.append(buffer, got);
-    close(pipeFds[0]);
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) return Ran{};
-    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return ran;
-}
-#endif
 
 // The output of a run of mtools; throws naming the image when it could not run or failed.
-std::string Checked(const Ran& ran, const std::vector<std::string>& args,
+std::string Checked(const ProgramRun& ran, const std::vector<std::string>& args,
                     const std::string& image) {
     if (ran.status == 127 || ran.status == -1)
         throw PackError("cannot run " + args[0] + " for " + image +
@@ -69,7 +31,7 @@ std::string Checked(const Ran& ran, const std::vector<std::string>& args,
 
 std::string Run(const std::vector<std::string>& args, const std::string& image,
                 long long stamp = -1) {
-    return Checked(RunProgram(args, stamp), args, image);
+    return Checked(RunProgram(args, MtoolsEnvironment(stamp)), args, image);
 }
 
 std::string Serial(const std::string& label) {
@@ -106,7 +68,7 @@ std::string ImageVolumeLabel(const std::string& image) {
 
 void CopyOutOfImage(const std::string& image, const std::string& folder) {
     std::vector<std::string> listing = {"mdir", "-b", "-i", image, "::"};
-    Ran ran = RunProgram(listing);
+    ProgramRun ran = RunProgram(listing, MtoolsEnvironment(-1));
     // An empty image: some versions of mdir fail with "File not found", others list nothing
     // (and mcopy would fail on it). Any other failure (no mtools, no FAT image) is an error,
     // never an empty diskette.

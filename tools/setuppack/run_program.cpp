@@ -2,16 +2,17 @@
 #include "tools/setuppack/run_program.h"
 
 #ifndef _WIN32
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #ifdef _WIN32
-ProgramRun RunProgram(const std::vector<std::string>&) {
+ProgramRun RunProgram(const std::vector<std::string>&, const ProgramEnvironment&) {
     return ProgramRun{};
 }
 #else
-ProgramRun RunProgram(const std::vector<std::string>& args) {
+ProgramRun RunProgram(const std::vector<std::string>& args, const ProgramEnvironment& environment) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return ProgramRun{};
     std::vector<char*> argv;
@@ -23,6 +24,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
         dup2(pipeFds[1], 2);
         close(pipeFds[0]);
         close(pipeFds[1]);
+        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         execvp(argv[0], argv.data());
         _exit(127);
     }

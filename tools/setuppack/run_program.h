@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ProgramRun {
@@ -9,6 +10,10 @@ struct ProgramRun {
     std::string output;  // stdout and stderr together
 };
 
-// Runs args[0] (looked up on PATH) with the rest as its arguments. The Windows build runs
-// nothing and returns status -1.
-ProgramRun RunProgram(const std::vector<std::string>& args);
+// Environment variables set for the program only (name, value).
+using ProgramEnvironment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs args[0] (looked up on PATH) with the rest as its arguments, and `environment` added to
+// its environment. The Windows build runs nothing and returns status -1.
+ProgramRun RunProgram(const std::vector<std::string>& args,
+                      const ProgramEnvironment& environment = {});
