@@ -14,6 +14,7 @@
 #include "pack/flags.h"
 #include "pack/lzss_encoder.h"
 #include "pack/manifest_rules.h"
+#include "pack/manifest_toml.h"
 #include "pack/pack_error.h"
 #include "pack/settings_parser.h"
 #include "pack/source_date.h"
@@ -288,14 +289,7 @@ std::string DefaultPackedName(const std::string& target, bool compressed) {
 ParsedManifest ParseManifestFile(const std::string& text, const std::string& displayName,
                                  const std::string& baseDir) {
     ItemContext context{displayName, baseDir};
-    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
-        FailAt(context, problem->line, problem->what);
-    toml::table root;
-    try {
-        root = toml::parse(text, displayName);
-    } catch (const toml::parse_error& error) {
-        FailAt(context, (int)error.source().begin.line, std::string(error.description()));
-    }
+    toml::table root = ParseManifestToml(text, context);
     for (const auto& [key, value] : root) {
         if (key.str() != "item" && !IsSettingsKey(std::string(key.str())))
             FailAt(context, (int)value.source().begin.line,

@@ -1,6 +1,7 @@
 // Checks of manifest items and copy-table entries against the package invariants and the
 // file system.
 #include "pack/manifest_rules.h"
+#include "pack/manifest_toml.h"
 
 #include <map>
 
@@ -8,6 +9,16 @@
 
 void FailAt(const ItemContext& context, int line, const std::string& message) {
     throw PackError(context.displayName + ":" + std::to_string(line) + ": " + message);
+}
+
+toml::table ParseManifestToml(const std::string& text, const ItemContext& context) {
+    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
+        FailAt(context, problem->line, problem->what);
+    try {
+        return toml::parse(text, context.displayName);
+    } catch (const toml::parse_error& error) {
+        FailAt(context, (int)error.source().begin.line, std::string(error.description()));
+    }
 }
 
 void CheckItemRules(const ManifestItem& item, const ItemContext& context) {

@@ -2,6 +2,7 @@
 #include "pack/manifest_sources.h"
 
 #include "pack/manifest_rules.h"
+#include "pack/manifest_toml.h"
 #include "pack/toml_text.h"
 
 namespace {
@@ -16,14 +17,7 @@ std::string Text(const toml::table& table, const char* key) {
 std::vector<ManifestEntryRef> ReadManifestEntries(const std::string& text,
                                                   const std::string& displayName) {
     ItemContext context{displayName, ""};
-    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
-        FailAt(context, problem->line, problem->what);
-    toml::table root;
-    try {
-        root = toml::parse(text, displayName);
-    } catch (const toml::parse_error& error) {
-        FailAt(context, (int)error.source().begin.line, std::string(error.description()));
-    }
+    toml::table root = ParseManifestToml(text, context);
     std::vector<ManifestEntryRef> entries;
     const toml::node* items = root.get("item");
     if (!items) return entries;
