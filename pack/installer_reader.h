@@ -35,7 +35,7 @@ struct InstallerView {
     bool resourceFound = false;  // COMPFILES of type BINARY
     size_t resourceOffset = 0, resourceSize = 0;
     uint32_t peChecksumStored = 0, peChecksumComputed = 0;
-    ResourceFacts resources;  // the application manifest, icon and version information
+    ResourceFacts resources;   // the application manifest, icon and version information
     SignatureFacts signature;  // isSigned false for an unsigned or non-PE file
 
     bool offsetKnown = false;

@@ -9,6 +9,7 @@ QV_PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb
   python3-pefile libtomlplusplus-dev valgrind libcli11-dev mtools osslsigncode openssl
+  clang-format
   chromium fonts-dejavu-core fonts-dejavu-extra
 )
 

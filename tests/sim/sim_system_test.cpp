@@ -418,6 +418,28 @@ TEST_F(SimSystem, FaultsInjectedThroughTheFacade) {
     ExpectNothingHeld();
 }
 
+DWORD WINAPI AttributesOfNothing(LPCSTR) {
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+// An entry replaced by name answers in the backend's place until the calls are restored; an
+// unknown name replaces nothing.
+TEST_F(SimSystem, EntriesReplacedByName) {
+    sim::PutFile("C:\\F.TXT", "f");
+    struct Case {
+        const char* name;
+        int replaced;
+    } cases[] = {{"GetFileAttributesA", 1}, {"GetFileAttributes", 0}, {"", 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(OverridePlatformCall(c.name, (PlatformFunction)AttributesOfNothing), c.replaced)
+            << c.name;
+        EXPECT_EQ(win.GetFileAttributesA("C:\\F.TXT") == INVALID_FILE_ATTRIBUTES, c.replaced == 1)
+            << c.name;
+        RestorePlatformCalls();
+        EXPECT_NE(win.GetFileAttributesA("C:\\F.TXT"), INVALID_FILE_ATTRIBUTES) << c.name;
+    }
+}
+
 TEST_F(SimSystem, MemoryAndGdiAccounting) {
     HGLOBAL global = win.GlobalAlloc(GMEM_MOVEABLE, 5000);
     HLOCAL local = win.LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, 10 * 182);

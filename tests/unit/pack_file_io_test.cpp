@@ -15,14 +15,14 @@ TEST(PackFileIo, FolderOfAndResolvePath) {
     struct {
         const char* path;
         const char* folder;
-    } folders[] = {{"m.toml", "."},          {"/m.toml", "/"},     {"a/b/m.toml", "a/b"},
-                   {"a//m.toml", "a"},       {"/x/m.toml", "/x"},  {"a/b/", "a/b"}};
+    } folders[] = {{"m.toml", "."},    {"/m.toml", "/"},    {"a/b/m.toml", "a/b"},
+                   {"a//m.toml", "a"}, {"/x/m.toml", "/x"}, {"a/b/", "a/b"}};
     for (const auto& f : folders) EXPECT_EQ(FolderOf(f.path), f.folder) << f.path;
     struct {
         const char *folder, *path, *resolved;
-    } joins[] = {{".", "x.txt", "./x.txt"}, {"/", "x.txt", "/x.txt"},
+    } joins[] = {{".", "x.txt", "./x.txt"},  {"/", "x.txt", "/x.txt"},
                  {"a/", "x.txt", "a/x.txt"}, {"a", "/abs/x.txt", "/abs/x.txt"},
-                 {"", "x.txt", "x.txt"},      {"a/b", "c/x.txt", "a/b/c/x.txt"}};
+                 {"", "x.txt", "x.txt"},     {"a/b", "c/x.txt", "a/b/c/x.txt"}};
     for (const auto& j : joins) EXPECT_EQ(ResolvePath(j.folder, j.path), j.resolved) << j.path;
 }
 

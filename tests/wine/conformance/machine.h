@@ -1,7 +1,7 @@
 // The machine under a platform conformance test, in the same terms on both backends: the real
 // Windows API (run under Wine) and the simulated Windows. A test sets the machine up through
 // these functions, then exercises the facade `win` as the installer does; the expectations
-// are the same on both, except the known Wine differences named by WineDiffers().
+// are the same on both, except the known Wine differences (RunningUnderWine, WINDOWS_OR_WINE).
 #pragma once
 
 #include <string>
@@ -26,7 +26,7 @@ void PutProgram(const std::string& path);
 void SetRegistryString(const std::string& keyPath, const std::string& name,
                        const std::string& value);  // under HKEY_LOCAL_MACHINE
 void SetProfileString(const std::string& section, const std::string& key,
-                      const std::string& value);       // WIN.INI
+                      const std::string& value);  // WIN.INI
 // A top-level window of another kind; false when none can be made (no display for Wine).
 bool ShowWindowOfClass(const std::string& className);
 
