@@ -9,6 +9,7 @@
 
 #include "platform/win32api.h"
 #include "tests/support/package_builder.h"
+#include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
 #include "tools/setupsim/installer_resources.h"
 #include "tools/setupsim/preview.h"
@@ -151,26 +152,12 @@ TEST(StoryboardTemplates, AFileWithoutResourcesGivesNone) {
 // ---------------------------------------------------------------------------------------
 // Frames of whole runs
 
-const uint32_t kOffset = 64;
-
-class StoryboardRuns : public SimTest {
+class StoryboardRuns : public SetupsimTest {
    protected:
     Storyboard Run(const std::vector<TestItem>& items, const std::string& answers,
                    std::vector<ReportEvent>* report) {
-        PreviewOptions options;
-        options.installer =
-            Write("setup.bin", BuildInstallerFile(kOffset, BuildPackageBlock(items)));
-        options.packageOffset = kOffset;
-        options.root = root_ + "/run";
-        if (!answers.empty()) options.answers = Write("answers.toml", answers);
-        *report = RunPreview(options);
+        *report = RunPreview(OptionsFor(items, "", answers));
         return BuildStoryboard(sim::Transcript(), *report, {}, 1024, 768);
-    }
-
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = root_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
     }
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/package_builder.h"
+#include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
 #include "tools/setupsim/preview.h"
 #include "tools/setupsim/preview_outcome.h"
@@ -19,27 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const uint32_t kOffset = 64;
-
-class SetupsimRuns : public SimTest {
+class SetupsimRuns : public SetupsimTest {
    protected:
-    std::string Write(const std::string& name, const std::string& text) {
-        fs::path path = fs::path(root_) / name;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-
     PreviewOptions Options(const std::vector<TestItem>& items, const std::string& machine,
                            const std::string& answers) {
-        PreviewOptions options;
-        options.installer =
-            Write("setup.bin", BuildInstallerFile(kOffset, BuildPackageBlock(items)));
-        options.packageOffset = kOffset;
-        options.root = root_ + "/run";
-        if (!machine.empty()) options.machine = Write("machine.toml", machine);
-        if (!answers.empty()) options.answers = Write("answers.toml", answers);
-        return options;
+        return OptionsFor(items, machine, answers);
     }
 
     // The preview as JSON lines, or "refused: " and the error.

@@ -11,6 +11,7 @@
 
 #include "platform/win32api.h"
 #include "tests/support/package_builder.h"
+#include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/machine_file.h"
@@ -18,29 +19,15 @@
 
 namespace {
 
-const uint32_t kOffset = 64;
 const char kTarget[] = "C:\\\\Program Files\\\\VarnookSW\\\\QRVNE32";  // as TOML writes it
 
-class SetupsimFiles : public SimTest {
+class SetupsimFiles : public SetupsimTest {
    protected:
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = root_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
     // The preview of a package of `items` as JSON lines; the error text when it is refused.
     std::string Preview(const std::vector<TestItem>& items, const std::string& machine,
                         const std::string& answers) {
-        PreviewOptions options;
-        options.installer =
-            Write("setup.bin", BuildInstallerFile(kOffset, BuildPackageBlock(items)));
-        options.packageOffset = kOffset;
-        options.root = root_ + "/run";
-        if (!machine.empty()) options.machine = Write("machine.toml", machine);
-        if (!answers.empty()) options.answers = Write("answers.toml", answers);
         try {
-            return ReportAsJsonLines(RunPreview(options));
+            return ReportAsJsonLines(RunPreview(OptionsFor(items, machine, answers)));
         } catch (const std::exception& error) {
             return std::string("refused: ") + error.what();
         }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "tests/support/pack_test_stubs.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/installer_output.h"
@@ -19,19 +20,10 @@
 
 namespace {
 
-std::string StubPath(const char* arch) {
-#ifdef QV_PACK_TEST_STUBS
-    std::string path = std::string(QV_PACK_TEST_STUBS) + "/stub_" + arch + ".exe";
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return path;
-#endif
-    return "";
-}
-
 class BuildTest : public ::testing::TestWithParam<const char*> {
    protected:
     void SetUp() override {
-        stub_ = StubPath(GetParam());
+        stub_ = PackTestStubPath(GetParam());
         if (stub_.empty()) GTEST_SKIP() << "test stub for " << GetParam() << " not built";
         char pattern[] = "/tmp/qv_build_XXXXXX";
         dir_ = mkdtemp(pattern);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "engine/core/checksum.h"
+#include "tests/support/pack_test_stubs.h"
 #include "pack/authenticode.h"
 #include "pack/der.h"
 #include "pack/file_io.h"
@@ -102,19 +103,10 @@ Bytes Countersignature() {
                                Wrap(DER_SET, {DerWrap(DER_OCTET_STRING, Bytes(300, 0x33))})});
 }
 
-std::string StubPath(const char* arch) {
-#ifdef QV_PACK_TEST_STUBS
-    std::string path = std::string(QV_PACK_TEST_STUBS) + "/stub_" + arch + ".exe";
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return path;
-#endif
-    return "";
-}
-
 class SealTest : public ::testing::TestWithParam<const char*> {
    protected:
     void SetUp() override {
-        std::string stub = StubPath(GetParam());
+        std::string stub = PackTestStubPath(GetParam());
         if (stub.empty()) GTEST_SKIP() << "test stub for " << GetParam() << " not built";
         Bytes block(ITEM_COUNT_SIZE + COPY_ENTRY_SIZE, 0);
         WriteLE16(block.data(), 1);
