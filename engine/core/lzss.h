@@ -175,7 +175,6 @@ struct LzssMemoryBits {
         mask = (uint8_t)(mask == 1 ? 0x80 : mask >> 1);
         return bit;
     }
-    int ReadBit() { return LoadIfNeeded() ? NextBit() : -1; }
     int ReadBits(int n) {
         int value = 0;
         for (int i = 0; i < n; i++) {
@@ -232,9 +231,6 @@ struct LzssWideBits {
         buffer <<= n;
         count -= (uint32_t)n;
         return value;
-    }
-    int ReadBit() {
-        return ReadBits(1);
     }
     size_t BytesConsumed() const {
         return bytePos - count / 8;
