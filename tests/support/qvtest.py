@@ -160,10 +160,17 @@ def toml_value(value):
     return value if isinstance(value, Bare) else json.dumps(value)
 
 
-def toml_table(name, **fields):
+def toml_table(name, /, **fields):
     """One table of the array of tables `name`, its keys in the order given."""
     return "".join([f"\n[[{name}]]\n"] +
                    [f"{key} = {toml_value(value)}\n" for key, value in fields.items()])
+
+
+def toml_document(tables=(), **keys):
+    """A whole TOML file: the top-level `keys`, then `tables`, each a (name, fields) pair
+    written as one table of the array of tables `name`."""
+    head = "".join(f"{key} = {toml_value(value)}\n" for key, value in keys.items())
+    return head + "".join(toml_table(name, **fields) for name, fields in tables)
 
 
 def manifest_item(source, target, flags, date, **more):
