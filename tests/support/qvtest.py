@@ -173,6 +173,13 @@ def toml_document(tables=(), **keys):
     return head + "".join(toml_table(name, **fields) for name, fields in tables)
 
 
+def demo_diskette_machine(disks):
+    """A machine file for the two-diskette demo: its images disk1.img and disk2.img in `disks`,
+    under their labels."""
+    return toml_document([("diskette", dict(label=f"QV32 Disk {n}", image=f"{disks}/disk{n}.img"))
+                          for n in (1, 2)])
+
+
 def manifest_item(source, target, flags, date, **more):
     """One [[item]] of a setuppack manifest; `date` is a local date-time such as
     "2001-10-11T17:42:12"."""

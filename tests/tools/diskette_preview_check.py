@@ -12,7 +12,8 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import qvtest  # noqa: E402
-from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo, stop  # noqa: E402
+from qvtest import (SKIPPED, demo_built, demo_diskette_machine, json_lines, run,  # noqa: E402
+                    stage_demo, stop, write_file)
 
 TARGET = ("C", "Program Files", "VarnookSW", "QRVNE32")
 
@@ -47,9 +48,7 @@ def main():
              "-o", installer, "--diskettes", disks])
         run([setuppack, "verify", installer, "--diskettes", disks])
         machine = os.path.join(work, "machine.toml")
-        with open(machine, "w") as f:
-            for n in (1, 2):
-                f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+        write_file(machine, demo_diskette_machine(disks))
         expected = set(os.listdir(os.path.join(pkg, "files")) + ["QVREGFIX.EXE"])
 
         seen = boxes(setupsim, installer, machine, os.path.join(work, "right"))

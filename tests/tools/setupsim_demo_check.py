@@ -14,7 +14,8 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import qvtest  # noqa: E402
-from qvtest import SKIPPED, demo_built, json_lines, require, run, stage_demo  # noqa: E402
+from qvtest import (SKIPPED, demo_built, json_lines, require, run, stage_demo,  # noqa: E402
+                    toml_document, write_file)
 
 TARGET = "C:\\Program Files\\VarnookSW\\QRVNE32"
 
@@ -108,14 +109,15 @@ def main():
         check_plain_install(preview(setupsim, installer, root, "completed"), root, files)
 
         machine = os.path.join(work, "machine.toml")
-        with open(machine, "w") as m:
-            m.write('program_runs_ms = 0\n[[drive]]\nletter = "A"\ntype = "removable"\n[[drive]]\nletter = "C"\ntype = "fixed"\n'
-                    '[[registry]]\nkey = "SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion"\n'
-                    'name = "ProgramFilesDir"\nvalue = "C:\\\\Program Files"\n'
-                    '[[registry]]\nkey = "SOFTWARE\\\\VarnookSW\\\\Quorvane by Varnook"\n'
-                    'name = "Directory"\nvalue = "C:\\\\PROGRA~1\\\\VARNOO~1\\\\QRVNE32"\n'
-                    '[[file]]\npath = "C:\\\\Program Files\\\\VarnookSW\\\\QRVNE32\\\\QVDATA.DB"\n'
-                    'content = "the user\'s own data"\n')
+        write_file(machine, toml_document(
+            [("drive", dict(letter="A", type="removable")),
+             ("drive", dict(letter="C", type="fixed")),
+             ("registry", dict(key="SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                               name="ProgramFilesDir", value="C:\\Program Files")),
+             ("registry", dict(key="SOFTWARE\\VarnookSW\\Quorvane by Varnook", name="Directory",
+                               value="C:\\PROGRA~1\\VARNOO~1\\QRVNE32")),
+             ("file", dict(path=TARGET + "\\QVDATA.DB", content="the user's own data"))],
+            program_runs_ms=0))
         check_reinstall(preview(setupsim, installer, root, "completed", machine=machine), root)
 
         answers = os.path.join(work, "answers.toml")

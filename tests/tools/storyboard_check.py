@@ -27,7 +27,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 from png_image import PngImage  # noqa: E402
 import qvtest  # noqa: E402
-from qvtest import SKIPPED, demo_built, json_lines, require, run, stage_demo  # noqa: E402
+from qvtest import (SKIPPED, demo_built, demo_diskette_machine, json_lines, require, run,  # noqa: E402
+                    stage_demo, write_file)
 
 CHROMIUM = shutil.which("chromium")
 TOLERANCE = 3  # pixels between the storyboard's rectangles and Wine's
@@ -346,9 +347,7 @@ def check_diskettes(source, win32, setuppack, setupsim, templates, work):
     run([setuppack, "build", manifest, "--stub", os.path.join(win32, "setup-stub.exe"),
          "-o", installer, "--diskettes", disks])
     machine = os.path.join(work, "machine.toml")
-    with open(machine, "w") as f:
-        for n in (1, 2):
-            f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+    write_file(machine, demo_diskette_machine(disks))
     events, frames = storyboard_of(setupsim, installer, work, "diskettes", "--machine", machine,
                                    "--answers",
                                    os.path.join(source, "demo", "diskettes-answers.toml"))
