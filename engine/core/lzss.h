@@ -170,16 +170,12 @@ struct LzssMemoryBits {
         current = data[bytePos++];
         return 1;
     }
-    int NextBit() {
-        int bit = (current & mask) ? 1 : 0;
-        mask = (uint8_t)(mask == 1 ? 0x80 : mask >> 1);
-        return bit;
-    }
     int ReadBits(int n) {
         int value = 0;
         for (int i = 0; i < n; i++) {
             if (!LoadIfNeeded()) return -1;
-            value = (value << 1) | NextBit();
+            value = (value << 1) | ((current & mask) ? 1 : 0);
+            mask = (uint8_t)(mask == 1 ? 0x80 : mask >> 1);
         }
         return value;
     }

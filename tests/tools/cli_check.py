@@ -13,7 +13,9 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import qvtest  # noqa: E402
-from qvtest import capture, check_exit, fail, read_file  # noqa: E402
+from qvtest import capture, check_exit, fail, manifest_item, read_file, write_file  # noqa: E402
+
+DATE = "2001-10-11T17:42:12"  # the items' last-write date
 
 def check_help_and_usage(setuppack, setupsim):
     commands = ["build", "sign", "list", "verify", "extract", "compress", "decompress", "init"]
@@ -71,9 +73,7 @@ def check_json(setuppack, stub, work):
     with open(source, "w") as f:
         f.write("hello, hello, hello, hello, hello\n" * 40)
     manifest = os.path.join(work, "ok.toml")
-    with open(manifest, "w") as f:
-        f.write('[[item]]\nsource = "A.TXT"\ntarget = "A.TXT"\nflags = ["embedded", "compressed"]\n'
-                'date = 2001-10-11T17:42:12\n')
+    write_file(manifest, manifest_item("A.TXT", "A.TXT", ["embedded", "compressed"], DATE))
     installer = os.path.join(work, "ok.exe")
     reports = {"build": [setuppack, "build", manifest, "--stub", stub, "-o", installer, "--json"],
                "verify": [setuppack, "verify", installer, "--json"],
@@ -183,11 +183,13 @@ def check_diskettes(setuppack, stub, work):
     for name, size in (("SMALL.TXT", 3000), ("OTHER.TXT", 5000), ("BIG.DAT", 1500000)):
         with open(os.path.join(folder, name), "wb") as f:
             f.write(os.urandom(size) if name == "BIG.DAT" else b"abc " * (size // 4))
-    item = '[[item]]\nsource = "{0}"\ntarget = "{0}"\ndisk = "{1}"\nflags = ["external"{2}]\ndate = 2001-10-11T17:42:12\n'
-    with open(os.path.join(folder, "two.toml"), "w") as f:
-        f.write(item.format("SMALL.TXT", "Disk 1", ', "compressed"') + item.format("OTHER.TXT", "Second Disk", "") + 'compress = "never"\n')
-    with open(os.path.join(folder, "big.toml"), "w") as f:
-        f.write(item.format("SMALL.TXT", "Disk 1", "") + item.format("BIG.DAT", "Disk 2", ""))
+    def item(name, disk, flags=("external",), **more):
+        return manifest_item(name, name, list(flags), DATE, disk=disk, **more)
+
+    write_file(os.path.join(folder, "two.toml"),
+               item("SMALL.TXT", "Disk 1", ("external", "compressed")) +
+               item("OTHER.TXT", "Second Disk", compress="never"))
+    write_file(os.path.join(folder, "big.toml"), item("SMALL.TXT", "Disk 1") + item("BIG.DAT", "Disk 2"))
     setup = os.path.join(folder, "setup.exe")
     images = os.path.join(folder, "images")
     two = os.path.join(folder, "two.toml")
@@ -221,13 +223,10 @@ def check_diskette_faults(setuppack, stub, work):
     for name in ("ONE.TXT", "TWO.TXT"):
         with open(os.path.join(folder, name), "w") as f:
             f.write(name * 300)
-    item = '[[item]]\nsource = "{0}"\ntarget = "{0}"\ndisk = "{1}"\nflags = ["external"]\ndate = 2001-10-11T17:42:12\n'
-
     def manifest(label):
-        path = os.path.join(folder, "m.toml")
-        with open(path, "w") as f:
-            f.write(item.format("ONE.TXT", "Disk 1") + item.format("TWO.TXT", label))
-        return path
+        return write_file(os.path.join(folder, "m.toml"),
+                          manifest_item("ONE.TXT", "ONE.TXT", ["external"], DATE, disk="Disk 1") +
+                          manifest_item("TWO.TXT", "TWO.TXT", ["external"], DATE, disk=label))
 
     def left_behind():
         return sorted(n for n in os.listdir(folder) if n not in ("ONE.TXT", "TWO.TXT", "m.toml", "bin"))
@@ -282,8 +281,7 @@ def check_file_faults(setuppack, setupsim, stub, work):
     with open(os.path.join(folder, "A.TXT"), "w") as f:
         f.write("a file\n" * 50)
     manifest = os.path.join(folder, "m.toml")
-    with open(manifest, "w") as f:
-        f.write('[[item]]\nsource = "A.TXT"\ntarget = "A.TXT"\nflags = ["embedded"]\ndate = 2001-10-11T17:42:12\n')
+    write_file(manifest, manifest_item("A.TXT", "A.TXT", ["embedded"], DATE))
     victim, out = os.path.join(folder, "victim"), os.path.join(folder, "out.exe")
     with open(victim, "w") as f:
         f.write("precious")
@@ -328,7 +326,7 @@ def check_resources(setuppack, stub, work):
     shutil.copy(os.path.join(source, "demo", "product.ico"), folder)
     with open(os.path.join(folder, "A.TXT"), "w") as f:
         f.write("a\n")
-    item = '\n[[item]]\nsource = "A.TXT"\ntarget = "A.TXT"\nflags = ["embedded"]\ndate = 2001-10-11T17:42:12\n'
+    item = manifest_item("A.TXT", "A.TXT", ["embedded"], DATE)
     version = ('[version]\nproduct_name = "Quorvane 3.2"\nversion = "3.2.1"\ncompany = "Varnook SW"\n'
                'description = "Setup"\ncopyright = "\\u00a9 2001"\n')
     cases = (("defaults", "", 0, None),
