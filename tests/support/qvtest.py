@@ -1,7 +1,9 @@
-"""What the Python test scripts share: one way of checking (failures recorded with their
-context, the exit code made from them), running a tool, reading the JSON lines setupsim
-writes, staging the demo product for setuppack, and writing TOML tables (manifest items).
-A script finds this module through its own location:
+"""What the Python test scripts share: one way of checking, running a tool, reading the JSON
+lines setupsim writes, staging the demo product for setuppack, and writing TOML files.
+
+Checking: check() records a failure and goes on; require() (and run(), for a tool's exit)
+records it and stops the script, or only the `case` under way; main() prints every failure
+with its context and makes the exit code. A script finds this module through its own location:
 
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 
