@@ -170,17 +170,12 @@ struct LzssMemoryBits {
         current = data[bytePos++];
         return 1;
     }
-    int NextBit() {
-        int bit = (current & mask) ? 1 : 0;
-        mask = (uint8_t)(mask == 1 ? 0x80 : mask >> 1);
-        return bit;
-    }
-    int ReadBit() { return LoadIfNeeded() ? NextBit() : -1; }
     int ReadBits(int n) {
         int value = 0;
         for (int i = 0; i < n; i++) {
             if (!LoadIfNeeded()) return -1;
-            value = (value << 1) | NextBit();
+            value = (value << 1) | ((current & mask) ? 1 : 0);
+            mask = (uint8_t)(mask == 1 ? 0x80 : mask >> 1);
         }
         return value;
     }
@@ -232,9 +227,6 @@ struct LzssWideBits {
         buffer <<= n;
         count -= (uint32_t)n;
         return value;
-    }
-    int ReadBit() {
-        return ReadBits(1);
     }
     size_t BytesConsumed() const {
         return bytePos - count / 8;

@@ -11,7 +11,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import (SKIPPED, demo_built, demo_diskette_machine, json_lines, run,  # noqa: E402
+                    stage_demo, stop, write_file)
 
 TARGET = ("C", "Program Files", "VarnookSW", "QRVNE32")
 
@@ -46,29 +48,27 @@ def main():
              "-o", installer, "--diskettes", disks])
         run([setuppack, "verify", installer, "--diskettes", disks])
         machine = os.path.join(work, "machine.toml")
-        with open(machine, "w") as f:
-            for n in (1, 2):
-                f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+        write_file(machine, demo_diskette_machine(disks))
         expected = set(os.listdir(os.path.join(pkg, "files")) + ["QVREGFIX.EXE"])
 
         seen = boxes(setupsim, installer, machine, os.path.join(work, "right"))
         if seen != ["Change Diskettes"] or not expected <= installed(os.path.join(work, "right")):
-            sys.exit(f"FAILED: right diskette: boxes {seen}, files {installed(os.path.join(work, 'right'))}")
+            stop(f"right diskette: boxes {seen}, files {installed(os.path.join(work, 'right'))}")
 
         answers = os.path.join(source, "demo", "diskettes-answers.toml")
         seen = boxes(setupsim, installer, machine, os.path.join(work, "wrong"), answers)
         if seen != ["Change Diskettes", "Error locating file: QVMAIN.EX_"] or \
                 not expected <= installed(os.path.join(work, "wrong")):
-            sys.exit(f"FAILED: wrong diskette first: boxes {seen}")
+            stop(f"wrong diskette first: boxes {seen}")
 
         with open(machine, "a") as f:
             f.write('[[diskette]]\nlabel = "X"\nimage = "x.img"\nhost_dir = "x"\n')
         result = run([setupsim, installer, "--machine", machine], code=1)
         if "machine.toml:9:" not in result.stderr:
-            sys.exit(f"FAILED: a diskette with host_dir and image: {result.stderr}")
+            stop(f"a diskette with host_dir and image: {result.stderr}")
     print("two-diskette demo previews with both diskette prompts")
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))

@@ -17,7 +17,10 @@ import subprocess
 import sys
 import tempfile
 
-FAILURES = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import qvtest  # noqa: E402
+from qvtest import fail, stop  # noqa: E402
+
 PACKAGING = "docs/packaging.md"
 MAN_PAGES = ("docs/setuppack.1", "docs/setupsim.1")
 INSTALLER_SOURCES = ("shell", "setupdir", "engine")
@@ -46,7 +49,7 @@ def accepted_flag_names(setuppack):
                                  "-o", os.path.join(work, "x.exe")], capture_output=True, text=True)
     known = re.search(r"\(known: ([^)]*)\)", result.stderr)
     if result.returncode != 1 or not known:
-        sys.exit(f"FAILED: setuppack did not list the known flags:\n{result.stderr}")
+        stop(f"setuppack did not list the known flags:\n{result.stderr}")
     return set(known.group(1).split(", "))
 
 
@@ -68,16 +71,16 @@ def check_flags(source, setuppack, doc):
     in_code = flag_bits_in_code(source)
     documented = documented_flags(doc)
     if set(in_code) != accepted:
-        FAILURES.append(f"pack/flags.cpp names {sorted(in_code)}, "
-                        f"setuppack accepts {sorted(accepted)}")
+        fail(f"pack/flags.cpp names {sorted(in_code)}, "
+             f"setuppack accepts {sorted(accepted)}")
     for name in sorted(accepted - set(documented)):
-        FAILURES.append(f"{PACKAGING}: flag '{name}' has no row in the flag table")
+        fail(f"{PACKAGING}: flag '{name}' has no row in the flag table")
     for name in sorted(set(documented) - accepted):
-        FAILURES.append(f"{PACKAGING}: flag table names '{name}', which setuppack refuses")
+        fail(f"{PACKAGING}: flag table names '{name}', which setuppack refuses")
     for name in sorted(set(documented) & set(in_code)):
         if documented[name] != in_code[name]:
-            FAILURES.append(f"{PACKAGING}: '{name}' is bit {documented[name]:#06x}, "
-                            f"the installer's is {in_code[name]:#06x}")
+            fail(f"{PACKAGING}: '{name}' is bit {documented[name]:#06x}, "
+                 f"the installer's is {in_code[name]:#06x}")
 
 
 # --- the installer's built-in names and messages ---------------------------------------------
@@ -137,7 +140,7 @@ def as_pattern(text):
 def constant(source, path, name):
     found = re.search(rf'\b{name}\[\] = "((?:[^"\\]|\\.)*)"', read(source, path))
     if not found:
-        sys.exit(f"FAILED: {path} no longer defines {name}")
+        stop(f"{path} no longer defines {name}")
     return re.sub(r"\\(.)", r"\1", found.group(1))
 
 
@@ -157,10 +160,10 @@ def check_installer_texts(source, doc):
     text = flat(doc)
     for name in built_in_names(source):
         if name not in text:
-            FAILURES.append(f"{PACKAGING} does not name the installer's '{name}'")
+            fail(f"{PACKAGING} does not name the installer's '{name}'")
     for message in sorted(set(filter(is_message, installer_literals(source)))):
         if not re.search(as_pattern(message), text):
-            FAILURES.append(f"{PACKAGING} does not quote the installer's message '{message}'")
+            fail(f"{PACKAGING} does not quote the installer's message '{message}'")
 
 
 # --- the page's machine-file examples -------------------------------------------------------
@@ -170,7 +173,7 @@ def check_machine_examples(setupsim, doc):
     package (a 4-byte trailer of a zero sum) far enough to show the directory dialog."""
     examples = re.findall(r"^ *```toml\n(.*?)^ *```", doc, re.M | re.S)
     if not examples:
-        FAILURES.append(f"{PACKAGING}: no machine-file example found")
+        fail(f"{PACKAGING}: no machine-file example found")
     with tempfile.TemporaryDirectory(prefix="qv-docs-") as work:
         package = os.path.join(work, "empty.bin")
         with open(package, "wb") as f:
@@ -183,8 +186,8 @@ def check_machine_examples(setupsim, doc):
                                      machine, "--root", os.path.join(work, "root")],
                                     capture_output=True, text=True)
             if "dialog-start" not in result.stdout:
-                FAILURES.append(f"{PACKAGING}: TOML example {number} is refused by setupsim:\n"
-                                f"{result.stderr}")
+                fail(f"{PACKAGING}: TOML example {number} is refused by setupsim:\n"
+                     f"{result.stderr}")
 
 
 # --- man pages, README, installation ---------------------------------------------------------
@@ -196,12 +199,12 @@ def check_man_pages(source):
             # \e and \(rs print a backslash; a backslash (or two, read again inside a macro's
             # arguments) before u is roff's half-line-up motion and swallows the text.
             if re.search(r"\\+u", line):
-                FAILURES.append(f"{page}:{number}: '\\u' is a roff escape; write \\eu")
+                fail(f"{page}:{number}: '\\u' is a roff escape; write \\eu")
         see_also = text.split(".SH SEE ALSO", 1)[-1]
         if "packaging.md" not in see_also:
-            FAILURES.append(f"{page}: SEE ALSO does not name packaging.md")
+            fail(f"{page}: SEE ALSO does not name packaging.md")
     if "(docs/packaging.md)" not in read(source, "README.md"):
-        FAILURES.append("README.md does not link docs/packaging.md")
+        fail("README.md does not link docs/packaging.md")
 
 
 def check_installed(build):
@@ -209,11 +212,11 @@ def check_installed(build):
         result = subprocess.run(["cmake", "--install", build, "--prefix", prefix],
                                 capture_output=True, text=True)
         if result.returncode != 0:
-            sys.exit(f"FAILED: cmake --install:\n{result.stdout}{result.stderr}")
+            stop(f"cmake --install:\n{result.stdout}{result.stderr}")
         for path in ("share/doc/quorvane-setup/packaging.md",
                      "share/doc/quorvane-setup/manifest.md"):
             if not os.path.isfile(os.path.join(prefix, path)):
-                FAILURES.append(f"not installed: {path}")
+                fail(f"not installed: {path}")
 
 
 def main():
@@ -226,10 +229,9 @@ def main():
     check_machine_examples(os.path.join(build, "setupsim"), doc)
     check_man_pages(source)
     check_installed(build)
-    if FAILURES:
-        sys.exit("FAILED:\n" + "\n".join(FAILURES))
-    print("packaging.md, the man pages and the installed documents match the code")
+    if not qvtest.FAILURES:
+        print("packaging.md, the man pages and the installed documents match the code")
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(qvtest.main(main))

@@ -16,7 +16,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from qvtest import SKIPPED, run  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import SKIPPED, read_file, run, stop  # noqa: E402
 
 
 def copy_demo_files(source, to, mtime):
@@ -40,7 +41,7 @@ def check_installed(source, build):
                      "share/doc/quorvane-setup/packaging.md",
                      "share/doc/quorvane-setup/machine-files.md"]:
             if not os.path.exists(os.path.join(prefix, path)):
-                sys.exit(f"FAILED: not installed: {path}")
+                stop(f"not installed: {path}")
         setuppack = os.path.join(prefix, "bin", "setuppack")
         setupsim = os.path.join(prefix, "bin", "setupsim")
         copy_demo_files(source, os.path.join(work, "product"), 1e9)
@@ -53,7 +54,7 @@ def check_installed(source, build):
         installed = os.path.join(work, "root", "C", "Program Files", "VarnookSW", "QRVNE32")
         for name in os.listdir(os.path.join(work, "product")):
             if not os.path.exists(os.path.join(installed, name)):
-                sys.exit(f"FAILED: preview did not install {name}:\n{report}")
+                stop(f"preview did not install {name}:\n{report}")
     print("installed tools build, verify and preview the demo")
     return 0
 
@@ -67,7 +68,7 @@ def build_copy(setuppack, source, stub, folder, mtime, env):
         args += ["--diskettes", os.path.join(folder, "disks")]
     run(args, env=env)
     outputs = [installer] + ([os.path.join(folder, "disks", "disk1.img")] if shutil.which("mformat") else [])
-    return [open(path, "rb").read() for path in outputs]
+    return [read_file(path, "rb") for path in outputs]
 
 
 def check_stub_is_reproducible(stub, source):
@@ -76,10 +77,10 @@ def check_stub_is_reproducible(stub, source):
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     stamp = struct.unpack_from("<I", image, pe + 8)[0]
     if stamp != 0:
-        sys.exit(f"FAILED: {stub} has link time stamp {stamp:#x}")
+        stop(f"{stub} has link time stamp {stamp:#x}")
     for leak in (source.encode(), os.path.dirname(source).encode()):
         if len(leak) > 4 and leak in image:
-            sys.exit(f"FAILED: {stub} holds the build path {leak.decode()}")
+            stop(f"{stub} holds the build path {leak.decode()}")
 
 
 def check_reproducible(source, build, stub):
@@ -90,14 +91,14 @@ def check_reproducible(source, build, stub):
         first = build_copy(setuppack, source, stub, a, 1.2e9, epoch)
         second = build_copy(setuppack, source, stub, b, 1.3e9, epoch)
         if first != second:
-            sys.exit("FAILED: two copies built with SOURCE_DATE_EPOCH differ (installer or diskette)")
+            stop("two copies built with SOURCE_DATE_EPOCH differ (installer or diskette)")
         unclamped = dict(os.environ)
         unclamped.pop("SOURCE_DATE_EPOCH", None)
         run([setuppack, "build", os.path.join(b, "manifest.toml"), "--stub", stub, "-o",
              os.path.join(b, "late.exe")], env=unclamped)
         with open(os.path.join(b, "late.exe"), "rb") as f:
             if f.read() == first[0]:
-                sys.exit("FAILED: file dates do not reach the installer; the check proves nothing")
+                stop("file dates do not reach the installer; the check proves nothing")
     for arch in ("win32", "win64"):
         real = os.path.join(source, "build", arch, "setup-stub.exe")
         if os.path.exists(real):
@@ -114,4 +115,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))

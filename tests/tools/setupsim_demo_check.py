@@ -13,7 +13,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import (SKIPPED, demo_built, json_lines, require, run, stage_demo,  # noqa: E402
+                    toml_document, write_file)
 
 TARGET = "C:\\Program Files\\VarnookSW\\QRVNE32"
 
@@ -27,17 +29,12 @@ def preview(setupsim, installer, root, expected, machine=None, answers=None):
         args += ["--answers", answers]
     transcript = json_lines(run(args).stdout)
     last = transcript[-1]
-    expect(last["event"] == "outcome" and last["outcome"] == expected, f"outcome {last}")
+    require(last["event"] == "outcome" and last["outcome"] == expected, f"outcome {last}")
     return transcript
 
 
 def events(transcript, kind):
     return [e for e in transcript if e["event"] == kind]
-
-
-def expect(condition, what):
-    if not condition:
-        sys.exit("FAILED: " + what)
 
 
 def host_file(root, path):
@@ -46,51 +43,51 @@ def host_file(root, path):
 
 
 def check_plain_install(transcript, root, files):
-    expect(events(transcript, "messagebox") == [], "no message box in a plain installation")
+    require(events(transcript, "messagebox") == [], "no message box in a plain installation")
     dialogs = [(e["template"], e["result"]) for e in events(transcript, "dialog")]
-    expect(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 1)], f"dialog results {dialogs}")
+    require(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 1)], f"dialog results {dialogs}")
     launches = events(transcript, "launch")
     programs = [TARGET + "\\QVCONVRT.EXE", TARGET + "\\QVREGFIX.EXE"]
     # The target path has a blank: the command line quotes it, and the installed program runs.
-    expect([l["command"] for l in launches] == ['"%s"' % p for p in programs],
-           "both programs launched, their paths quoted")
-    expect([l["program"] for l in launches] == programs, "the installed programs ran")
-    expect(all(l["cwd"] == TARGET and l["show"] == 1 and l["result"] == 33 for l in launches),
-           "launched in the target folder, shown normally")
+    require([l["command"] for l in launches] == ['"%s"' % p for p in programs],
+            "both programs launched, their paths quoted")
+    require([l["program"] for l in launches] == programs, "the installed programs ran")
+    require(all(l["cwd"] == TARGET and l["show"] == 1 and l["result"] == 33 for l in launches),
+            "launched in the target folder, shown normally")
     percents = [e["percent"] for e in events(transcript, "progress")]
-    expect(percents[0] == "00%" and percents[-1] == "100%", f"progress {percents[:1]}..{percents[-1:]}")
+    require(percents[0] == "00%" and percents[-1] == "100%", f"progress {percents[:1]}..{percents[-1:]}")
     done = [e for e in events(transcript, "timer") if e["id"] == 333]
-    expect(len(done) == 1 and done[0]["ms"] == 2000, "the done timer holds 100% for 2 s")
-    expect(events(transcript, "exit")[0]["code"] == 0, "exit code 0")
+    require(len(done) == 1 and done[0]["ms"] == 2000, "the done timer holds 100% for 2 s")
+    require(events(transcript, "exit")[0]["code"] == 0, "exit code 0")
     installed = {e["path"]: e for e in events(transcript, "file")}
     # Still running when the installer tries to delete it, so it stays, as on Windows.
-    expect(installed[TARGET + "\\QVCONVRT.EXE"].get("deleted") is None, "a running converter stays")
-    expect(installed[TARGET + "\\QVREGFIX.EXE"]["size"] > 0, "the registration program stays")
+    require(installed[TARGET + "\\QVCONVRT.EXE"].get("deleted") is None, "a running converter stays")
+    require(installed[TARGET + "\\QVREGFIX.EXE"]["size"] > 0, "the registration program stays")
     for name in files:
         path = TARGET + ("\\SAMPLES\\" if name == "SAMPLE1.QVL" else "\\") + name
-        expect(path in installed, f"{path} installed")
+        require(path in installed, f"{path} installed")
         with open(host_file(root, path), "rb") as got, open(files[name], "rb") as want:
-            expect(got.read() == want.read(), f"{path} holds the packed bytes")
-    expect(installed[TARGET + "\\READ_ME.TXT"]["written"] == "2001-10-11T17:42:12Z", "file date")
+            require(got.read() == want.read(), f"{path} holds the packed bytes")
+    require(installed[TARGET + "\\READ_ME.TXT"]["written"] == "2001-10-11T17:42:12Z", "file date")
 
 
 def check_reinstall(transcript, root):
-    expect(events(transcript, "messagebox") == [], "an earlier installation's directory is accepted")
+    require(events(transcript, "messagebox") == [], "an earlier installation's directory is accepted")
     deleted = [e["path"] for e in events(transcript, "file") if e.get("deleted")]
-    expect(deleted == [TARGET + "\\QVCONVRT.EXE"], "a converter that has ended is deleted")
+    require(deleted == [TARGET + "\\QVCONVRT.EXE"], "a converter that has ended is deleted")
     with open(host_file(root, TARGET + "\\QVDATA.DB"), "rb") as data:
-        expect(data.read() == b"the user's own data", "the database is never overwritten")
+        require(data.read() == b"the user's own data", "the database is never overwritten")
     names = [e["text"] for e in events(transcript, "text") if e.get("dialog") == "progress"]
-    expect("QVDATA.DB" not in names, "a kept file's name is never shown")
+    require("QVDATA.DB" not in names, "a kept file's name is never shown")
 
 
 def check_abort(transcript):
     boxes = events(transcript, "messagebox")
-    expect([(b["caption"], b["text"], b["owner"]) for b in boxes] ==
-           [("Aborting Install", "Aborting install at users request!", "progress")], f"abort box {boxes}")
+    require([(b["caption"], b["text"], b["owner"]) for b in boxes] ==
+            [("Aborting Install", "Aborting install at users request!", "progress")], f"abort box {boxes}")
     dialogs = [(e["template"], e["result"]) for e in events(transcript, "dialog")]
-    expect(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 0)], f"dialog results {dialogs}")
-    expect(events(transcript, "exit")[0]["code"] == 0, "exit code 0 after an abort")
+    require(dialogs == [("DIRDLG", 1), ("PROGRESSDLG", 0)], f"dialog results {dialogs}")
+    require(events(transcript, "exit")[0]["code"] == 0, "exit code 0 after an abort")
 
 
 def main():
@@ -112,14 +109,15 @@ def main():
         check_plain_install(preview(setupsim, installer, root, "completed"), root, files)
 
         machine = os.path.join(work, "machine.toml")
-        with open(machine, "w") as m:
-            m.write('program_runs_ms = 0\n[[drive]]\nletter = "A"\ntype = "removable"\n[[drive]]\nletter = "C"\ntype = "fixed"\n'
-                    '[[registry]]\nkey = "SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion"\n'
-                    'name = "ProgramFilesDir"\nvalue = "C:\\\\Program Files"\n'
-                    '[[registry]]\nkey = "SOFTWARE\\\\VarnookSW\\\\Quorvane by Varnook"\n'
-                    'name = "Directory"\nvalue = "C:\\\\PROGRA~1\\\\VARNOO~1\\\\QRVNE32"\n'
-                    '[[file]]\npath = "C:\\\\Program Files\\\\VarnookSW\\\\QRVNE32\\\\QVDATA.DB"\n'
-                    'content = "the user\'s own data"\n')
+        write_file(machine, toml_document(
+            [("drive", dict(letter="A", type="removable")),
+             ("drive", dict(letter="C", type="fixed")),
+             ("registry", dict(key="SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                               name="ProgramFilesDir", value="C:\\Program Files")),
+             ("registry", dict(key="SOFTWARE\\VarnookSW\\Quorvane by Varnook", name="Directory",
+                               value="C:\\PROGRA~1\\VARNOO~1\\QRVNE32")),
+             ("file", dict(path=TARGET + "\\QVDATA.DB", content="the user's own data"))],
+            program_runs_ms=0))
         check_reinstall(preview(setupsim, installer, root, "completed", machine=machine), root)
 
         answers = os.path.join(work, "answers.toml")
@@ -133,4 +131,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))

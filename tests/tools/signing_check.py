@@ -22,7 +22,8 @@ import tempfile
 import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from qvtest import SKIPPED, run  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import SKIPPED, require, run  # noqa: E402
 
 EPOCH = {"SOURCE_DATE_EPOCH": "1700000000"}
 SUBJECT = "CN=Quorvane Test Signer, O=Throw-away"
@@ -59,28 +60,23 @@ def read(path):
         return f.read()
 
 
-def expect(condition, what):
-    if not condition:
-        sys.exit("FAILED: " + what)
-
-
 def check_layout(path):
     """The trailer, the certificate table under Windows' rules, and the PE checksum."""
     data = read(path)
-    expect(struct.unpack("<I", data[-4:])[0] == sum(data[:-4]) & 0xFFFFFFFF,
-           f"{path}: the trailer does not hold")
+    require(struct.unpack("<I", data[-4:])[0] == sum(data[:-4]) & 0xFFFFFFFF,
+            f"{path}: the trailer does not hold")
     pe = pefile.PE(path, fast_load=True)
     security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[4]
     offset, size = security.VirtualAddress, security.Size
-    expect(offset % 8 == 0, f"{path}: certificate table not 8-byte aligned")
-    expect(offset + size == len(data), f"{path}: certificate table not at the end of the file")
+    require(offset % 8 == 0, f"{path}: certificate table not 8-byte aligned")
+    require(offset + size == len(data), f"{path}: certificate table not at the end of the file")
     length, revision, kind = struct.unpack("<IHH", data[offset:offset + 8])
-    expect(length == size and length % 8 == 0,
-           f"{path}: dwLength {length} against a table of {size}: padding or another entry")
-    expect((revision, kind) == (0x200, 2), f"{path}: not a revision 2 PKCS#7 entry")
+    require(length == size and length % 8 == 0,
+            f"{path}: dwLength {length} against a table of {size}: padding or another entry")
+    require((revision, kind) == (0x200, 2), f"{path}: not a revision 2 PKCS#7 entry")
     der_length = der_total_length(data[offset + 8:])
-    expect(der_length == length - 8, f"{path}: {length - 8 - der_length} bytes after the PKCS#7")
-    expect(pe.OPTIONAL_HEADER.CheckSum == pe.generate_checksum(), f"{path}: PE checksum wrong")
+    require(der_length == length - 8, f"{path}: {length - 8 - der_length} bytes after the PKCS#7")
+    require(pe.OPTIONAL_HEADER.CheckSum == pe.generate_checksum(), f"{path}: PE checksum wrong")
 
 
 def der_total_length(der):
@@ -114,16 +110,16 @@ class Tools:
 
 def check_signed(tools, w):
     tools.sign("setup.exe", "signed.exe")
-    expect(tools.osslsigncode_verifies("signed.exe"), "osslsigncode does not verify the signature")
+    require(tools.osslsigncode_verifies("signed.exe"), "osslsigncode does not verify the signature")
     run([tools.setuppack, "verify", "--ca", "ca.pem", "signed.exe"], cwd=w)
     run([tools.setuppack, "verify", "--ca", "other.pem", "signed.exe"], code=1, cwd=w)
     check_layout(os.path.join(w, "signed.exe"))
     facts = signature_facts(tools, os.path.join(w, "signed.exe"))
-    expect(facts == {"signed": True, "subject": SUBJECT, "sealed": True}, f"list says {facts}")
+    require(facts == {"signed": True, "subject": SUBJECT, "sealed": True}, f"list says {facts}")
     unsigned = signature_facts(tools, os.path.join(w, "setup.exe"))
-    expect(unsigned["signed"] is False, f"list calls the unsigned installer {unsigned}")
+    require(unsigned["signed"] is False, f"list calls the unsigned installer {unsigned}")
     text = run([tools.setuppack, "list", "signed.exe"], cwd=w).stdout
-    expect("signature: signed by " + SUBJECT in text, "list's text names no signer:\n" + text)
+    require("signature: signed by " + SUBJECT in text, "list's text names no signer:\n" + text)
 
 
 def check_flipped_byte(tools, w):
@@ -132,30 +128,30 @@ def check_flipped_byte(tools, w):
     data[listing["compfiles"]["offset"] + listing["compfiles"]["size"] // 2] ^= 0x01
     with open(os.path.join(w, "flipped.exe"), "wb") as f:
         f.write(data)
-    expect(not tools.osslsigncode_verifies("flipped.exe"), "osslsigncode accepts a flipped byte")
+    require(not tools.osslsigncode_verifies("flipped.exe"), "osslsigncode accepts a flipped byte")
     result = run([tools.setuppack, "verify", "flipped.exe"], code=1, cwd=w)
-    expect("trailer holds" in result.stderr, "verify misses the flipped byte:\n" + result.stderr)
+    require("trailer holds" in result.stderr, "verify misses the flipped byte:\n" + result.stderr)
 
 
 def check_hand_signed(tools, w):
     run(["osslsigncode", "sign", "-certs", "signer.pem", "-key", "signer.key",
          "-in", "setup.exe", "-out", "hand.exe"], cwd=w)
     result = run([tools.setuppack, "verify", "hand.exe"], code=1, cwd=w)
-    expect("setuppack sign" in result.stderr, "no pointer to setuppack sign:\n" + result.stderr)
-    expect(signature_facts(tools, os.path.join(w, "hand.exe"))["sealed"] is False,
-           "list calls a hand-signed installer sealed")
+    require("setuppack sign" in result.stderr, "no pointer to setuppack sign:\n" + result.stderr)
+    require(signature_facts(tools, os.path.join(w, "hand.exe"))["sealed"] is False,
+            "list calls a hand-signed installer sealed")
 
 
 def check_reproducible_and_replacing(tools, w):
     tools.sign("setup.exe", "a.exe", env=EPOCH)
     tools.sign("setup.exe", "b.exe", env=EPOCH)
-    expect(read(os.path.join(w, "a.exe")) == read(os.path.join(w, "b.exe")),
-           "two signings with SOURCE_DATE_EPOCH differ")
+    require(read(os.path.join(w, "a.exe")) == read(os.path.join(w, "b.exe")),
+            "two signings with SOURCE_DATE_EPOCH differ")
     for earlier in ("a.exe", "hand.exe"):
         replaced = tools.sign(earlier, "again.exe", env=EPOCH).stdout
-        expect("replaced" in replaced, "signing again does not say it replaced: " + replaced)
-        expect(read(os.path.join(w, "again.exe")) == read(os.path.join(w, "a.exe")),
-               f"re-signing {earlier} differs from signing the unsigned installer")
+        require("replaced" in replaced, "signing again does not say it replaced: " + replaced)
+        require(read(os.path.join(w, "again.exe")) == read(os.path.join(w, "a.exe")),
+                f"re-signing {earlier} differs from signing the unsigned installer")
 
 
 def check_key_sources(tools, w, manifest, stub):
@@ -163,19 +159,19 @@ def check_key_sources(tools, w, manifest, stub):
     tools.sign("setup.exe", "p12-file.exe", *p12, "--password-file", "password.txt", env=EPOCH)
     tools.sign("setup.exe", "p12-env.exe", *p12, "--password-env", "QV_SIGN_PASSWORD",
                env=dict(EPOCH, QV_SIGN_PASSWORD="correct horse"))
-    expect(read(os.path.join(w, "p12-file.exe")) == read(os.path.join(w, "p12-env.exe")),
-           "the password file and the environment variable sign differently")
-    expect(tools.osslsigncode_verifies("p12-env.exe"), "the PKCS#12 signature does not verify")
+    require(read(os.path.join(w, "p12-file.exe")) == read(os.path.join(w, "p12-env.exe")),
+            "the password file and the environment variable sign differently")
+    require(tools.osslsigncode_verifies("p12-env.exe"), "the PKCS#12 signature does not verify")
     tools.sign("setup.exe", "bad.exe", *p12, "--password-env", "QV_UNSET_VARIABLE", code=1)
     run([tools.setuppack, "build", manifest, "--stub", stub, "-o", "built.exe", "--sign",
          "--cert", "signer.pem", "--key", "signer.key"], cwd=w, env=dict(os.environ, **EPOCH))
-    expect(read(os.path.join(w, "built.exe")) == read(os.path.join(w, "a.exe")),
-           "build --sign differs from build, then sign")
+    require(read(os.path.join(w, "built.exe")) == read(os.path.join(w, "a.exe")),
+            "build --sign differs from build, then sign")
     no_tool = dict(os.environ, PATH=os.path.join(w, "empty"))
     os.makedirs(os.path.join(w, "empty"))
     result = run([tools.setuppack, "sign", "setup.exe", "-o", "x.exe", "--cert", "signer.pem",
                   "--key", "signer.key"], code=1, cwd=w, env=no_tool)
-    expect("apt-get install osslsigncode" in result.stderr, "no package named:\n" + result.stderr)
+    require("apt-get install osslsigncode" in result.stderr, "no package named:\n" + result.stderr)
 
 
 def main():
@@ -205,4 +201,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))

@@ -26,7 +26,9 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 from png_image import PngImage  # noqa: E402
-from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import (SKIPPED, demo_built, demo_diskette_machine, json_lines, require, run,  # noqa: E402
+                    stage_demo, write_file)
 
 CHROMIUM = shutil.which("chromium")
 TOLERANCE = 3  # pixels between the storyboard's rectangles and Wine's
@@ -67,11 +69,6 @@ document.body.appendChild(pre);
 </script>"""
 
 
-def expect(condition, what):
-    if not condition:
-        sys.exit("FAILED: " + what)
-
-
 def chromium(url, work, *args):
     profile = tempfile.mkdtemp(prefix="profile-", dir=work)
     command = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
@@ -79,21 +76,21 @@ def chromium(url, work, *args):
                "--disable-component-update", "--disable-sync", "--hide-scrollbars",
                "--user-data-dir=" + profile, "--window-size=1200,900", *args, url]
     result = subprocess.run(command, capture_output=True, text=True, timeout=120)
-    expect(result.returncode == 0, f"chromium exited {result.returncode}: {result.stderr[-2000:]}")
+    require(result.returncode == 0, f"chromium exited {result.returncode}: {result.stderr[-2000:]}")
     return result.stdout
 
 
 def probe(storyboard, work):
     with open(storyboard, encoding="utf-8") as f:
         page = f.read()
-    expect("<script" not in page, "the storyboard needs no script")
-    expect(re.search(r"(src|href)\s*=", page) is None, "the storyboard refers to no other file")
+    require("<script" not in page, "the storyboard needs no script")
+    require(re.search(r"(src|href)\s*=", page) is None, "the storyboard refers to no other file")
     copy = os.path.join(work, "probe.html")
     with open(copy, "w", encoding="utf-8") as f:
         f.write(page.replace("</body>", PROBE + "</body>"))
     dom = chromium("file://" + copy, work, "--dump-dom")
     found = re.search(r'<pre id="probe">(.*?)</pre>', dom, re.S)
-    expect(found is not None, "the probe ran in Chromium")
+    require(found is not None, "the probe ran in Chromium")
     return json.loads(html.unescape(found.group(1)))
 
 
@@ -152,9 +149,9 @@ class Screen:
 def check_visible(frame, text):
     x, y, w, h = text["rect"]
     where = f"{frame['id']}: {text['text']!r}"
-    expect(w > 0 and h > 0, where + " is laid out")
-    expect(x >= -1 and y >= -1 and x + w <= 1025 and y + h <= 769, where + " lies on the screen")
-    expect(not text["cut"], where + " is not cut off")
+    require(w > 0 and h > 0, where + " is laid out")
+    require(x >= -1 and y >= -1 and x + w <= 1025 and y + h <= 769, where + " lies on the screen")
+    require(not text["cut"], where + " is not cut off")
 
 
 def check_texts(frame, screen):
@@ -163,35 +160,35 @@ def check_texts(frame, screen):
     shown = [t for t in frame["texts"] if not t["inBox"]]
     captions = [t["text"] for t in shown if t["role"] == "caption"]
     wanted = [screen.title] + [d["caption"] for d in screen.dialogs]
-    expect(captions == wanted, f"{frame['id']}: captions {captions}, transcript {wanted}")
+    require(captions == wanted, f"{frame['id']}: captions {captions}, transcript {wanted}")
     for d in screen.dialogs:
         got = sorted((t["id"], t["text"]) for t in shown if t["dialog"] == d["template"]
                      and t["role"] == "control")
         statics = [(c[0], c[1]) for c in screen.templates[d["template"]] if c[0] == -1]
         want = sorted(statics + list(d["texts"].items()))
-        expect(got == want, f"{frame['id']} {d['template']}: shows {got}, transcript {want}")
+        require(got == want, f"{frame['id']} {d['template']}: shows {got}, transcript {want}")
     boxed = [t for t in frame["texts"] if t["inBox"]]
     if screen.box is None:
-        expect(boxed == [], frame["id"] + ": no message box")
+        require(boxed == [], frame["id"] + ": no message box")
         return
     box = screen.box
     text = box["text"].replace("\r\n", "\n")
-    expect([t["text"] for t in boxed if t["role"] == "caption"] == [box["caption"]],
-           frame["id"] + ": the box's caption")
-    expect([t["text"] for t in boxed if t["role"] == "box-text"] == [text],
-           frame["id"] + ": the box's text, line breaks and all")
+    require([t["text"] for t in boxed if t["role"] == "caption"] == [box["caption"]],
+            frame["id"] + ": the box's caption")
+    require([t["text"] for t in boxed if t["role"] == "box-text"] == [text],
+            frame["id"] + ": the box's text, line breaks and all")
     buttons = [t["text"] for t in boxed if t["role"] == "button"]
     style = box["style"] & 0xF
-    expect(buttons == BUTTONS[style if style < 6 else 0], f"{frame['id']}: buttons {buttons}")
+    require(buttons == BUTTONS[style if style < 6 else 0], f"{frame['id']}: buttons {buttons}")
     answered = [t["text"] for t in boxed if t["answered"]]
     names = ["", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"]
-    expect(answered == [names[box["answer"]]], f"{frame['id']}: the answer {answered}")
+    require(answered == [names[box["answer"]]], f"{frame['id']}: the answer {answered}")
 
 
 def check_storyboard(frames, events, templates):
     """Each frame against the transcript up to the moment its picture was taken (the first
     `shown` of its lines; a box frame's first line is its box)."""
-    expect(sum(f["lines"] for f in frames) <= len(events), "the frames' lines are the transcript's")
+    require(sum(f["lines"] for f in frames) <= len(events), "the frames' lines are the transcript's")
     screen, at = Screen(templates), 0
     for frame in frames:
         lines = events[at:at + frame["lines"]]
@@ -200,8 +197,8 @@ def check_storyboard(frames, events, templates):
         for event in lines[:frame["shown"]]:
             screen.take(event)
         boxes = [e for e in lines[:frame["shown"]] if e["event"] == "messagebox"]
-        expect(len(boxes) <= 1 and (not boxes or lines[0] is boxes[0]),
-               frame["id"] + ": a box frame begins with its box")
+        require(len(boxes) <= 1 and (not boxes or lines[0] is boxes[0]),
+                frame["id"] + ": a box frame begins with its box")
         check_texts(frame, screen)
         for event in lines[frame["shown"]:]:
             screen.take(event)
@@ -266,8 +263,8 @@ def text_of(frame, control):
 def compare(what, ours, theirs, report):
     difference = None if theirs is None else abs(round(ours) - theirs)
     report.append((what, round(ours), theirs, difference))
-    expect(difference is not None and difference <= TOLERANCE,
-           f"{what}: the storyboard has {round(ours)}, Wine {theirs}")
+    require(difference is not None and difference <= TOLERANCE,
+            f"{what}: the storyboard has {round(ours)}, Wine {theirs}")
 
 
 def check_against_wine(frame, template, screenshot):
@@ -334,7 +331,7 @@ def storyboard_of(setupsim, installer, work, name, *args):
     os.makedirs(folder)
     events = json_lines(run([setupsim, installer, "--json", "--storyboard", "board.html",
                              *args], cwd=folder).stdout)
-    expect(os.listdir(folder) == ["board.html"], f"{name}: only the storyboard written, "
+    require(os.listdir(folder) == ["board.html"], f"{name}: only the storyboard written, "
                                                  f"not {os.listdir(folder)}")
     return events, probe(os.path.join(folder, "board.html"), work)
 
@@ -350,17 +347,15 @@ def check_diskettes(source, win32, setuppack, setupsim, templates, work):
     run([setuppack, "build", manifest, "--stub", os.path.join(win32, "setup-stub.exe"),
          "-o", installer, "--diskettes", disks])
     machine = os.path.join(work, "machine.toml")
-    with open(machine, "w") as f:
-        for n in (1, 2):
-            f.write(f'[[diskette]]\nlabel = "QV32 Disk {n}"\nimage = "{disks}/disk{n}.img"\n\n')
+    write_file(machine, demo_diskette_machine(disks))
     events, frames = storyboard_of(setupsim, installer, work, "diskettes", "--machine", machine,
                                    "--answers",
                                    os.path.join(source, "demo", "diskettes-answers.toml"))
     check_storyboard(frames, events, templates)
     answers = [f["answer"] for f in frames if f["answer"]]
-    expect(answers == ['The user answers OK and puts in the diskette "QV32 Disk 1".',
-                       'The user answers OK and puts in the diskette "QV32 Disk 2".'],
-           f"diskettes: the prompts' answers {answers}")
+    require(answers == ['The user answers OK and puts in the diskette "QV32 Disk 1".',
+                        'The user answers OK and puts in the diskette "QV32 Disk 2".'],
+            f"diskettes: the prompts' answers {answers}")
 
 
 def main():
@@ -385,8 +380,8 @@ def main():
         events, frames = storyboard_of(setupsim, installer, work, "plain")
         check_storyboard(frames, events, templates)
         kinds = [f["windows"][-1]["dialog"] if f["windows"] else "main" for f in frames]
-        expect(kinds[:2] == ["main", "DIRDLG"] and kinds.count("PROGRESSDLG") >= 6,
-               f"plain: main window, directory dialog, progress frames: {kinds}")
+        require(kinds[:2] == ["main", "DIRDLG"] and kinds.count("PROGRESSDLG") >= 6,
+                f"plain: main window, directory dialog, progress frames: {kinds}")
         shots = os.path.join(source, "docs", "screenshots")
         check_against_wine(frames[1], "DIRDLG", os.path.join(shots, "directory-dialog.png"))
         progress = [f for f in frames if f["drawn"]][0]
@@ -400,8 +395,8 @@ def main():
         check_storyboard(frames, events, templates)
         boxes = [t["text"] for f in frames for t in f["texts"] if t["role"] == "caption"
                  and t["inBox"]]
-        expect(boxes == ["Choose a Directory", "Error", "Aborting Install"],
-               f"help-abort: the boxes in order, {boxes}")
+        require(boxes == ["Choose a Directory", "Error", "Aborting Install"],
+                f"help-abort: the boxes in order, {boxes}")
 
         corrupted = os.path.join(work, "corrupted.exe")
         with open(installer, "rb") as f:
@@ -412,7 +407,7 @@ def main():
         events, frames = storyboard_of(setupsim, corrupted, work, "corrupted")
         check_storyboard(frames, events, templates)
         texts = [t["text"] for f in frames for t in f["texts"] if t["role"] == "box-text"]
-        expect(texts == ["Install program is corrupted!"], f"corrupted: its one message {texts}")
+        require(texts == ["Install program is corrupted!"], f"corrupted: its one message {texts}")
 
         check_diskettes(source, win32, setuppack, setupsim, templates, work)
     finally:
@@ -422,4 +417,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))
