@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "pack/installer_output.h"
+#include "tools/setuppack/listing.h"
 #include "pack/installer_reader.h"
 #include "pack/manifest_rules.h"
 

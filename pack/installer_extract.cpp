@@ -6,7 +6,7 @@
 #include <set>
 
 #include "pack/file_io.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/lzss_stream.h"
 #include "pack/copy_table_rules.h"
 

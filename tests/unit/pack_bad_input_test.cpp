@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "pack/commands.h"
+#include "tools/setuppack/commands.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/lzss_encoder.h"

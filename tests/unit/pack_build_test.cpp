@@ -11,7 +11,7 @@
 #include "tests/support/pack_test_stubs.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/installer_reader.h"
 #include "pack/lzss_stream.h"
 #include "pack/pack_error.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine/core/package.h"
-#include "pack/commands.h"
+#include "tools/common/error_line.h"
 #include "pack/file_io.h"
 #include "pack/manifest.h"
 #include "pack/copy_table_rules.h"
