@@ -8,7 +8,6 @@
 #include <fstream>
 #include <random>
 
-#include "tests/support/pack_test_stubs.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/installer_extract.h"
@@ -17,6 +16,7 @@
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"
+#include "tests/support/pack_test_stubs.h"
 
 namespace {
 

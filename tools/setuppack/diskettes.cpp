@@ -8,15 +8,15 @@
 #include <set>
 #include <sstream>
 
-#include "tools/common/error_line.h"
 #include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
 #include "pack/host_system.h"
 #include "pack/lzss_stream.h"
 #include "pack/output_set.h"
 #include "pack/pack_error.h"
-#include "tools/common/mtools.h"
 #include "tools/common/ascii.h"
+#include "tools/common/error_line.h"
+#include "tools/common/mtools.h"
 #include "tools/common/scratch_folder.h"
 
 namespace fs = std::filesystem;

@@ -8,12 +8,12 @@
 #include <fstream>
 
 #include "pack/authenticode.h"
-#include "tools/common/error_line.h"
 #include "pack/file_io.h"
 #include "pack/host_system.h"
 #include "pack/installer_reader.h"
 #include "pack/pack_error.h"
 #include "pack/source_date.h"
+#include "tools/common/error_line.h"
 #include "tools/common/scratch_folder.h"
 
 namespace {
