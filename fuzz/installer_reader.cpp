@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "pack/installer_output.h"
 #include "pack/installer_reader.h"
 #include "pack/manifest_rules.h"
+#include "tools/setuppack/listing.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 // outside that folder, whatever the table says.
 #include <set>
 
-#include "pack/file_io.h"
-#include "pack/installer_output.h"
-#include "pack/lzss_stream.h"
 #include "pack/copy_table_rules.h"
+#include "pack/file_io.h"
+#include "pack/installer_extract.h"
+#include "pack/lzss_stream.h"
 
 namespace {
 

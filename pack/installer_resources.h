@@ -1,6 +1,6 @@
 // The resources the build adds to the stub beside COMPFILES (the application manifest, the
-// icon, the version information) and the same resources read back from an installer for
-// list and verify.
+// icon, the version information) and the same resources read back from an installer, as
+// facts and problems for list and verify.
 #pragma once
 
 #include <stdint.h>
@@ -31,8 +31,3 @@ struct ResourceFacts {
 };
 
 ResourceFacts ReadResourceFacts(const ResourceDir& tree);
-
-// "application manifest: ...", "icon: ...", "version: ..." lines of the text listing.
-std::string ResourceFactsText(const ResourceFacts& facts);
-// `"execution_level": ..., "icon": ..., "version": ...` for the JSON listing (no braces).
-std::string ResourceFactsJson(const ResourceFacts& facts);

@@ -2,11 +2,10 @@
 #include "pack/source_date.h"
 
 #include <stdlib.h>
-#include <time.h>
 
 #include <string>
-#include <tuple>
 
+#include "pack/host_system.h"
 #include "pack/pack_error.h"
 
 bool ReadSourceDateEpoch(long long* seconds) {
@@ -20,29 +19,10 @@ bool ReadSourceDateEpoch(long long* seconds) {
     return true;
 }
 
-namespace {
-
-DosDateTime UtcCalendar(long long seconds) {
-    time_t when = (time_t)seconds;
-    struct tm utc {};
-#ifdef _WIN32
-    gmtime_s(&utc, &when);
-#else
-    gmtime_r(&when, &utc);
-#endif
-    return DosDateTime{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-                       utc.tm_hour,        utc.tm_min,     utc.tm_sec};
-}
-
-auto Key(const DosDateTime& t) {
-    return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
-}
-
-}  // namespace
-
 DosDateTime ClampToSourceDateEpoch(const DosDateTime& modified) {
     long long seconds = 0;
     if (!ReadSourceDateEpoch(&seconds)) return modified;
-    DosDateTime epoch = UtcCalendar(seconds);
-    return Key(epoch) < Key(modified) ? epoch : modified;
+    DosDateTime epoch;
+    UtcCalendar(seconds, &epoch);
+    return IsEarlier(epoch, modified) ? epoch : modified;
 }

@@ -11,7 +11,7 @@
 #include "tests/support/package_builder.h"
 #include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
-#include "tools/setupsim/installer_resources.h"
+#include "tools/setupsim/dialog_templates.h"
 #include "tools/setupsim/preview.h"
 #include "tools/setupsim/storyboard.h"
 

@@ -7,12 +7,12 @@
 
 #include <sstream>
 
-#include "pack/commands.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
 #include "pack/lzss_encoder.h"
 #include "tests/support/lzss_tokens.h"
 #include "tests/support/packed_items.h"
+#include "tools/setuppack/commands.h"
 
 namespace {
 

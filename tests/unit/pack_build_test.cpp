@@ -8,15 +8,15 @@
 #include <fstream>
 #include <random>
 
-#include "tests/support/pack_test_stubs.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/installer_reader.h"
 #include "pack/lzss_stream.h"
 #include "pack/pack_error.h"
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"
+#include "tests/support/pack_test_stubs.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/installstate.h"
 #include "pack/file_io.h"
 #include "pack/installer_builder.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/installer_reader.h"
 #include "pack/lzss_encoder.h"
 #include "pack/lzss_stream.h"

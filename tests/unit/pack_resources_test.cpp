@@ -9,7 +9,7 @@
 
 #include "pack/app_manifest.h"
 #include "pack/icon_resource.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/manifest.h"
 #include "pack/pack_error.h"
 #include "pack/version_resource.h"

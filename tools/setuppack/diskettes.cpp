@@ -2,22 +2,21 @@
 #include "tools/setuppack/diskettes.h"
 
 #include <string.h>
-#include <time.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <sstream>
-#include <tuple>
 
-#include "pack/commands.h"
 #include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
+#include "pack/host_system.h"
 #include "pack/lzss_stream.h"
 #include "pack/output_set.h"
 #include "pack/pack_error.h"
-#include "tools/setuppack/mtools.h"
 #include "tools/common/ascii.h"
+#include "tools/common/error_line.h"
+#include "tools/common/mtools.h"
 #include "tools/common/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -170,25 +169,11 @@ DosDateTime DateStagedFiles(const InstallerView& view, const std::string& instal
     for (const InstallerItem& item : view.items) {
         const CopyTableEntry& e = item.entry;
         DosDateTime when = DecodeDosDateTime(e.fileDate, e.fileTime);
-        if (std::tie(when.year, when.month, when.day, when.hour, when.minute, when.second) >
-            std::tie(latest.year, latest.month, latest.day, latest.hour, latest.minute,
-                     latest.second))
-            latest = when;
+        if (IsEarlier(latest, when)) latest = when;
         if (HasExternalFile(e)) SetFileTimeUtc(ExternalPath(externalDir, e), when);
     }
     SetFileTimeUtc(installer, latest);
     return latest;
-}
-
-long long SecondsSince1970(const DosDateTime& t) {
-    struct tm utc {};
-    utc.tm_year = t.year - 1900, utc.tm_mon = t.month - 1, utc.tm_mday = t.day;
-    utc.tm_hour = t.hour, utc.tm_min = t.minute, utc.tm_sec = t.second;
-#ifdef _WIN32
-    return (long long)_mkgmtime(&utc);
-#else
-    return (long long)timegm(&utc);
-#endif
 }
 
 // The installer and its external files as plain files in `staging`, for the images.

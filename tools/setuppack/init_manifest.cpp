@@ -9,15 +9,15 @@
 #include <sstream>
 
 #include "engine/core/package.h"
-#include "pack/commands.h"
+#include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
 #include "pack/manifest.h"
-#include "pack/copy_table_rules.h"
 #include "pack/manifest_rules.h"
 #include "pack/manifest_sources.h"
 #include "pack/pack_error.h"
 #include "pack/quoted_string.h"
 #include "tools/common/ascii.h"
+#include "tools/common/error_line.h"
 
 namespace fs = std::filesystem;
 

@@ -4,11 +4,8 @@
 #include <stdio.h>
 
 #include <sstream>
-#include <vector>
 
-#include "pack/commands.h"
-#include "pack/file_io.h"
-#include "pack/pack_error.h"
+#include "pack/quoted_string.h"
 
 namespace {
 
@@ -27,7 +24,10 @@ Totals TotalsOf(const InstallerView& view) {
     return totals;
 }
 
-std::string BuildJson(const std::string& output, const BuildSummary& s, const Totals& t) {
+}  // namespace
+
+std::string BuildJson(const std::string& output, const BuildSummary& s, const InstallerView& view) {
+    Totals t = TotalsOf(view);
     char ratio[32];
     snprintf(ratio, sizeof ratio, "%.4f", t.listed ? (double)t.stored / (double)t.listed : 1.0);
     std::ostringstream json;
@@ -39,53 +39,13 @@ std::string BuildJson(const std::string& output, const BuildSummary& s, const To
     return json.str();
 }
 
-int ReportFailure(std::ostream& err, const std::exception& error) {
-    err << ErrorLine("setuppack", error.what());
-    return 1;
-}
-
-}  // namespace
-
-int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err) {
-    try {
-        BuildSummary summary = BuildInstaller(options);
-        std::vector<uint8_t> file = ReadFileBytes(options.outputPath);
-        InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
-        out << BuildJson(options.outputPath, summary, TotalsOf(view));
-        return 0;
-    } catch (const std::exception& error) {
-        return ReportFailure(err, error);
-    }
-}
-
-namespace {
-
-void PrintVerifyJson(const std::string& installerPath, size_t items,
-                     const std::vector<std::string>& problems, std::ostream& out) {
-    out << "{\"installer\": " << JsonString(installerPath)
-        << ", \"ok\": " << (problems.empty() ? "true" : "false") << ", \"items\": " << items
-        << ", \"problems\": [";
-    for (size_t i = 0; i < problems.size(); i++) out << (i ? ", " : "") << JsonString(problems[i]);
-    out << "]}\n";
-}
-
-}  // namespace
-
-int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
-                      const std::vector<std::string>& extraProblems, std::ostream& out,
-                      std::ostream& err) {
-    std::vector<std::string> problems;
-    size_t items = 0;
-    try {
-        std::vector<uint8_t> file = ReadFileBytes(installerPath);
-        InstallerView view = ReadInstaller(file.data(), file.size(), reader);
-        problems = VerifyInstaller(file.data(), view);
-        items = view.items.size();
-    } catch (const std::exception& error) {
-        ReportFailure(err, error);
-        problems.push_back(error.what());
-    }
-    problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
-    PrintVerifyJson(installerPath, items, problems, out);
-    return problems.empty() ? 0 : 1;
+std::string VerifyJson(const std::string& installerPath, size_t items,
+                       const std::vector<std::string>& problems) {
+    std::ostringstream json;
+    json << "{\"installer\": " << JsonString(installerPath)
+         << ", \"ok\": " << (problems.empty() ? "true" : "false") << ", \"items\": " << items
+         << ", \"problems\": [";
+    for (size_t i = 0; i < problems.size(); i++) json << (i ? ", " : "") << JsonString(problems[i]);
+    json << "]}\n";
+    return json.str();
 }

@@ -1,23 +1,20 @@
-// setuppack's --json reports for build and verify (list has its own in pack/): one JSON object
-// on stdout, built from the installer as written, so that it describes what ships.
+// The --json reports of build and verify (list's is in listing.h): one JSON object each,
+// ending in a newline.
 #pragma once
 
-#include <ostream>
+#include <stddef.h>
+
 #include <string>
 #include <vector>
 
 #include "pack/installer_builder.h"
 #include "pack/installer_reader.h"
-#include "pack/quoted_string.h"
 
-// Builds like CommandBuild; on success prints {output, items, external_files, listed_bytes,
-// stored_bytes, ratio, package_offset, block_size, file_size}. Exit code 0 or 1.
-int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err);
+// {output, items, external_files, listed_bytes, stored_bytes, ratio, package_offset,
+// block_size, file_size}: `view` read back from the installer as written.
+std::string BuildJson(const std::string& output, const BuildSummary& summary,
+                      const InstallerView& view);
 
-// Verifies like CommandVerify; prints {installer, ok, items, problems}, also when the
-// installer cannot be read (the error then is a problem). Exit code 0 or 1, and "ok" is true
-// exactly when the exit code is 0. `extraProblems` (the external items', or why they could
-// not be checked) join the file's own.
-int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
-                      const std::vector<std::string>& extraProblems, std::ostream& out,
-                      std::ostream& err);
+// {installer, ok, items, problems}; "ok" is true exactly when there are no problems.
+std::string VerifyJson(const std::string& installerPath, size_t items,
+                       const std::vector<std::string>& problems);

@@ -1,6 +1,7 @@
 // setuppack's command line (CLI11): one sub-command per job, each with its own --help, and
-// the exit codes of tools/common/cli_support.h. The commands themselves live in
-// pack/commands.cpp; this file only turns arguments into their options.
+// the exit codes of tools/common/cli_support.h. The commands themselves live in commands.cpp
+// and the files of their own (init, sign, diskettes); this file only turns arguments into
+// their options.
 #include <errno.h>
 #include <stdlib.h>
 
@@ -9,11 +10,10 @@
 #include <sstream>
 #include <string>
 
-#include "pack/commands.h"
+#include "tools/setuppack/commands.h"
 #include "tools/common/cli_support.h"
 #include "tools/setuppack/diskettes.h"
 #include "tools/setuppack/init_manifest.h"
-#include "tools/setuppack/json_reports.h"
 #include "tools/setuppack/signing.h"
 #include "tools/setuppack/stub_path.h"
 

@@ -8,23 +8,22 @@
 #include <fstream>
 
 #include "pack/authenticode.h"
-#include "pack/commands.h"
 #include "pack/file_io.h"
+#include "pack/host_system.h"
 #include "pack/installer_reader.h"
 #include "pack/pack_error.h"
 #include "pack/source_date.h"
+#include "tools/common/error_line.h"
 #include "tools/common/scratch_folder.h"
-#include "tools/setuppack/run_program.h"
 
 namespace {
 
 const char OSSLSIGNCODE[] = "osslsigncode";
 
 std::string RunSigner(const std::vector<std::string>& args) {
+    if (!HostRunsPrograms())
+        throw PackError("this Windows build of setuppack does not run osslsigncode; sign on Linux");
     ProgramRun ran = RunProgram(args);
-#ifdef _WIN32
-    throw PackError("this Windows build of setuppack does not run osslsigncode; sign on Linux");
-#endif
     if (ran.status == 127 || ran.status == -1)
         throw PackError("cannot run osslsigncode: signing needs it (apt-get install osslsigncode)");
     if (ran.status != 0) throw PackError("osslsigncode " + args[1] + " failed: " + ran.output);

@@ -2,14 +2,8 @@
 #include "tools/setuppack/stub_path.h"
 
 #include "pack/file_io.h"
+#include "pack/host_system.h"
 #include "pack/pack_error.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <limits.h>
-#include <unistd.h>
-#endif
 
 #ifndef QV_STUBS_FROM_BIN
 #define QV_STUBS_FROM_BIN "../share/quorvane-setup/stubs"
@@ -25,16 +19,8 @@ std::vector<std::string> StubCandidates(const std::string& exeDir, const std::st
 }
 
 std::string ExecutableDir() {
-    char path[4096] = {};
-#ifdef _WIN32
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
-    if (length == 0 || length >= sizeof path - 1) return ".";
-#else
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    path[length] = '\0';
-#endif
-    return FolderOf(path);
+    std::string executable = HostExecutablePath();
+    return executable.empty() ? "." : FolderOf(executable);
 }
 
 std::string ResolveStub(const std::string& given) {

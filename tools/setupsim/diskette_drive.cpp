@@ -9,7 +9,7 @@
 #include "pack/installer_reader.h"
 #include "platform/sim/sim.h"
 #include "tools/common/scratch_folder.h"
-#include "tools/setuppack/mtools.h"
+#include "tools/common/mtools.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,7 @@
 // The user's machine for a preview, read from a TOML file: drives, system directories,
 // registry values, WIN.INI sections, files already present, running product windows, the
-// start directory, the UTC offset and program launch results.
+// start directory, the UTC offset and program launch results. machine_file.cpp reads it;
+// machine_boot.cpp boots the simulated Windows with it.
 #pragma once
 
 #include <string>

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "pack/commands.h"
 #include "tools/common/cli_support.h"
+#include "tools/common/error_line.h"
 #include "tools/setupsim/preview.h"
 #include "tools/setupsim/preview_outcome.h"
 #include "tools/setupsim/storyboard.h"

@@ -12,7 +12,7 @@
 #include "tools/common/scratch_folder.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/diskette_drive.h"
-#include "tools/setupsim/installer_resources.h"
+#include "tools/setupsim/dialog_templates.h"
 #include "tools/setupsim/machine_file.h"
 
 uint32_t PackageOffsetOf(const std::string& image, long long given) {

@@ -1,5 +1,5 @@
-// What the packaging tool makes of a read installer: the listing (text or JSON) and the
-// extraction of the embedded items into a folder.
+// Extracting a read installer's embedded items into a folder, as the installer would decode
+// them.
 #pragma once
 
 #include <stddef.h>
@@ -9,10 +9,6 @@
 #include <vector>
 
 #include "pack/installer_reader.h"
-
-// One line per fact and one block per entry; JSON holds the same as an object.
-std::string ListInstallerText(const uint8_t* data, size_t size, const InstallerView& view);
-std::string ListInstallerJson(const uint8_t* data, size_t size, const InstallerView& view);
 
 struct ExtractResult {
     size_t written = 0;

@@ -1,7 +1,7 @@
-// Reading an installer's own resources: see installer_resources.h. The template layouts are
+// Reading an installer's own resources: see dialog_templates.h. The template layouts are
 // Windows' DLGTEMPLATE and DLGTEMPLATEEX: a header, then menu, class and title (each a
 // string or an ordinal), an optional font, and the items, each starting on a 4-byte boundary.
-#include "tools/setupsim/installer_resources.h"
+#include "tools/setupsim/dialog_templates.h"
 
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"

@@ -1,11 +1,11 @@
 // Running mtools.
-#include "tools/setuppack/mtools.h"
+#include "tools/common/mtools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "pack/pack_error.h"
-#include "tools/setuppack/run_program.h"
+#include "pack/host_system.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
-// The listing of an installer: file-level facts, then every entry with its decoded flags,
-// names, sizes, date and compression ratio, as text or as JSON.
+// The listing of an installer: file-level facts, the resources beside COMPFILES, then every
+// entry with its decoded flags, names, sizes, date and compression ratio, as text or as JSON.
+#include "tools/setuppack/listing.h"
+
 #include <stdio.h>
 
 #include <sstream>
 
 #include "pack/copy_table_rules.h"
 #include "pack/flags.h"
-#include "pack/installer_output.h"
 #include "pack/lzss_stream.h"
 #include "pack/quoted_string.h"
 
@@ -76,6 +77,80 @@ std::string SignatureJson(const SignatureFacts& signature) {
     return std::string("{\"signed\": ") + (signature.isSigned ? "true" : "false") +
            ", \"subject\": " + subject + ", \"sealed\": " + (signature.sealed ? "true" : "false") +
            "}";
+}
+
+// A JSON string of UTF-8 text: each character past ASCII as \uXXXX (a surrogate pair past
+// U+FFFF), so the report stays valid JSON whatever the version texts hold.
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    char escaped[16];
+    for (size_t i = 0; i < text.size(); i++) {
+        uint32_t cp = (unsigned char)text[i];
+        size_t length = cp >= 0x80 ? Utf8SequenceAt(text, i, &cp) : 1;
+        if (length == 0) cp = 0xFFFD, length = 1;
+        i += length - 1;
+        if (cp >= 0x20 && cp < 0x7F && cp != '"' && cp != '\\') {
+            out += (char)cp;
+        } else if (cp > 0xFFFF) {
+            snprintf(escaped, sizeof escaped, "\\u%04x\\u%04x", 0xD800 + ((cp - 0x10000) >> 10),
+                     0xDC00 + ((cp - 0x10000) & 0x3FF));
+            out += escaped;
+        } else {
+            snprintf(escaped, sizeof escaped, "\\u%04x", cp);
+            out += escaped;
+        }
+    }
+    return out + "\"";
+}
+
+std::string NumbersText(const uint16_t n[4]) {
+    return std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
+           std::to_string(n[3]);
+}
+
+// "application manifest: ...", "icon: ...", "version: ..." lines of the text listing.
+std::string ResourceFactsText(const ResourceFacts& facts) {
+    if (!facts.read) return "";
+    std::ostringstream out;
+    out << "application manifest: "
+        << (facts.hasManifest ? facts.manifest.level + ", declares " +
+                                    std::to_string(facts.manifest.supportedOs) +
+                                    " of 5 Windows versions (Vista to 11)"
+                              : std::string("none"))
+        << "\n";
+    out << "icon: ";
+    if (!facts.hasIcon) out << "none (the default program icon)";
+    if (facts.hasIcon) out << "group " << facts.groupId << ",";
+    for (const IconImage& image : facts.icons) out << " " << IconImageText(image);
+    out << "\nversion: " << (facts.hasVersion ? NumbersText(facts.version.numbers) : "none")
+        << "\n";
+    for (const char* key : VERSION_TEXT_KEYS) {
+        auto text = facts.version.texts.find(key);
+        if (text != facts.version.texts.end()) out << "    " << key << ": " << text->second << "\n";
+    }
+    return out.str();
+}
+
+// `"execution_level": ..., "icon": ..., "version": ...` for the JSON listing (no braces).
+std::string ResourceFactsJson(const ResourceFacts& facts) {
+    std::ostringstream out;
+    out << "\"execution_level\": "
+        << (facts.hasManifest ? JsonString(facts.manifest.level) : "null") << ", \"icon\": ";
+    if (facts.hasIcon) {
+        out << "{\"group\": " << facts.groupId << ", \"images\": [";
+        for (size_t i = 0; i < facts.icons.size(); i++)
+            out << (i ? ", " : "") << JsonString(IconImageText(facts.icons[i]));
+        out << "]}";
+    } else {
+        out << "null";
+    }
+    out << ", \"version\": ";
+    if (!facts.hasVersion) return out.str() + "null";
+    out << "{\"numbers\": " << JsonString(NumbersText(facts.version.numbers));
+    for (const auto& [key, text] : facts.version.texts)
+        out << ", " << JsonString(key) << ": " << JsonText(text);
+    out << "}";
+    return out.str();
 }
 
 bool TrailerHolds(const InstallerView& view) {

@@ -1,35 +1,17 @@
-// The commands: each reads its files, calls the library and turns PackError into a message
-// and exit code 1.
-#include "pack/commands.h"
-
-#include <ctype.h>
+// The commands: each reads its files, calls the library, prints its report and turns
+// PackError into a message and exit code 1.
+#include "tools/setuppack/commands.h"
 
 #include <functional>
 
 #include "pack/file_io.h"
-#include "pack/installer_output.h"
+#include "pack/installer_extract.h"
 #include "pack/lzss_encoder.h"
 #include "pack/lzss_stream.h"
 #include "pack/pack_error.h"
-
-namespace {
-
-bool NamesFileLine(const std::string& message) {
-    size_t colon = message.find(':');
-    while (colon != std::string::npos) {
-        size_t digits = colon + 1;
-        while (digits < message.size() && isdigit((unsigned char)message[digits])) digits++;
-        if (digits > colon + 1 && digits < message.size() && message[digits] == ':') return true;
-        colon = message.find(':', colon + 1);
-    }
-    return false;
-}
-
-}  // namespace
-
-std::string ErrorLine(const std::string& tool, const std::string& message) {
-    return (NamesFileLine(message) ? "" : tool + ": ") + message + "\n";
-}
+#include "tools/common/error_line.h"
+#include "tools/setuppack/json_reports.h"
+#include "tools/setuppack/listing.h"
 
 namespace {
 
@@ -61,6 +43,19 @@ int CommandBuild(const BuildOptions& options, std::ostream& out, std::ostream& e
     });
 }
 
+int CommandBuildJson(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+    try {
+        BuildSummary summary = BuildInstaller(options);
+        std::vector<uint8_t> file = ReadFileBytes(options.outputPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
+        out << BuildJson(options.outputPath, summary, view);
+        return 0;
+    } catch (const std::exception& error) {
+        err << ErrorLine("setuppack", error.what());
+        return 1;
+    }
+}
+
 int CommandList(const InspectOptions& options, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] {
         std::vector<uint8_t> file = ReadFileBytes(options.installerPath);
@@ -82,6 +77,25 @@ int CommandVerify(const InspectOptions& options, std::ostream& out, std::ostream
             out << options.installerPath << ": ok, " << view.items.size() << " items\n";
         return problems.empty() ? 0 : 1;
     });
+}
+
+int CommandVerifyJson(const std::string& installerPath, const ReaderOptions& reader,
+                      const std::vector<std::string>& extraProblems, std::ostream& out,
+                      std::ostream& err) {
+    std::vector<std::string> problems;
+    size_t items = 0;
+    try {
+        std::vector<uint8_t> file = ReadFileBytes(installerPath);
+        InstallerView view = ReadInstaller(file.data(), file.size(), reader);
+        problems = VerifyInstaller(file.data(), view);
+        items = view.items.size();
+    } catch (const std::exception& error) {
+        err << ErrorLine("setuppack", error.what());
+        problems.push_back(error.what());
+    }
+    problems.insert(problems.end(), extraProblems.begin(), extraProblems.end());
+    out << VerifyJson(installerPath, items, problems);
+    return problems.empty() ? 0 : 1;
 }
 
 int CommandExtract(const InspectOptions& options, std::ostream& out, std::ostream& err) {

@@ -1,7 +1,7 @@
-// The dialog templates and named raw resources of an installer file's own PE resource
-// section, handed to the simulated Windows so that a preview runs with what the installer
-// really carries: a stub built from changed templates shows its changes. Bytes are untrusted:
-// every read is bounds-checked, and what cannot be read is left out.
+// The dialog templates (and the named raw resources beside them) of an installer file's own
+// PE resource section, handed to the simulated Windows so that a preview runs with what the
+// installer really carries: a stub built from changed templates shows its changes. Bytes are
+// untrusted: every read is bounds-checked, and what cannot be read is left out.
 #pragma once
 
 #include <stdint.h>
