@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/package_builder.h"
+#include "tools/common/scratch_folder.h"
 #include "tools/setupsim/machine_file.h"
 #include "tools/setupsim/preview.h"
 
@@ -30,15 +31,9 @@ std::string WriteFile(const std::filesystem::path& path, const std::string& text
     return path.string();
 }
 
-std::filesystem::path Scratch(const char* name) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
 void BM_FolderPreviewOfNItems(benchmark::State& state) {
-    std::filesystem::path folder = Scratch("qv_bench_folder_preview");
+    ScratchFolder scratch("qv-bench-folder-preview");
+    std::filesystem::path folder = scratch.path();
     std::vector<TestItem> items;
     for (int i = 0; i < state.range(0); i++)
         items.push_back(EmbeddedItem(ItemName(i), "item " + std::to_string(i), false));
@@ -50,7 +45,6 @@ void BM_FolderPreviewOfNItems(benchmark::State& state) {
     size_t events = 0;
     for (auto _ : state) events = RunPreview(options).size();
     state.counters["events"] = (double)events;
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_FolderPreviewOfNItems)
     ->Arg(1000)
@@ -61,13 +55,13 @@ BENCHMARK(BM_FolderPreviewOfNItems)
     ->Unit(benchmark::kSecond);
 
 void BM_FolderMachineOfNFiles(benchmark::State& state) {
-    std::filesystem::path folder = Scratch("qv_bench_folder_machine");
+    ScratchFolder scratch("qv-bench-folder-machine");
+    std::filesystem::path folder = scratch.path();
     std::string text;
     for (int i = 0; i < state.range(0); i++)
         text += "[[file]]\npath = \"C:\\\\DATA\\\\" + ItemName(i) + "\"\ncontent = \"x\"\n";
     std::string machinePath = WriteFile(folder / "machine.toml", text);
     for (auto _ : state) BootMachine(ReadMachineFile(machinePath), (folder / "root").string());
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_FolderMachineOfNFiles)
     ->Arg(1000)

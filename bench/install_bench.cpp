@@ -7,46 +7,39 @@
 #include <string>
 
 #include "bench/bench_corpus.h"
-#include "engine/installstate.h"
 #include "platform/sim/sim.h"
-#include "shell/shell.h"
+#include "tools/common/scratch_folder.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/machine_file.h"
+#include "tools/setupsim/preview.h"
+#include "tools/setupsim/run_installer.h"
 
 namespace {
 
-uint32_t PackageOffsetOf(const std::vector<uint8_t>& image) {
-    std::string text(image.begin(), image.end());
-    std::string marker(PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE);
-    size_t at = text.find(marker);
-    return at == std::string::npos ? 0 : ReadLE32(image.data() + at + marker.size());
-}
-
-// One installation; returns the virtual milliseconds it took.
-uint64_t InstallOnce(const std::string& root) {
-    const std::vector<uint8_t>& image = CorpusInstaller();
+// One installation on setupsim's default machine and answers; returns the virtual
+// milliseconds it took.
+uint64_t InstallOnce(const std::string& image, uint32_t packageOffset, const std::string& root) {
     MachineFile machine = DefaultMachine();
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
-    BootMachine(machine, root);
-    sim::PutFile(machine.config.modulePath, std::string(image.begin(), image.end()));
-    ScriptUser(DefaultAnswers());
-    ResetInstallState();
-    InstallState.packageOffset = PackageOffsetOf(image);
-    char commandLine[] = "";
-    InstallerMain(sim::ModuleInstance(), nullptr, commandLine, SW_SHOWNORMAL);
+    RunInstallerOnSim(
+        image, packageOffset, [&] { BootMachine(machine, root); },
+        [] { ScriptUser(DefaultAnswers()); });
     return sim::Now();
 }
 
 void BM_SimulatedInstall(benchmark::State& state) {
-    std::string root = std::filesystem::temp_directory_path() / "qv_bench_install";
+    ScratchFolder scratch("qv-bench-install");
+    std::string root = scratch.path() + "/root";
+    const std::vector<uint8_t>& bytes = CorpusInstaller();
+    std::string image(bytes.begin(), bytes.end());
+    uint32_t packageOffset = PackageOffsetOf(image, -1);  // as setupsim finds it
     uint64_t virtualMs = 0;
     unsigned ticks = 0;
     for (auto _ : state) {
-        virtualMs = InstallOnce(root);  // booting the machine clears the call counters
+        virtualMs = InstallOnce(image, packageOffset, root);  // booting clears the call counters
         ticks = PlatformCallCount("SetTimer");
     }
-    std::filesystem::remove_all(root);
     state.counters["virtual_s"] = virtualMs / 1000.0;
     state.counters["timer_arms"] = ticks;
     state.counters["cpu_per_tick"] =

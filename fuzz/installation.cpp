@@ -15,24 +15,18 @@
 #include <string>
 
 #include "engine/core/checksum.h"
-#include "engine/installstate.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_sandbox.h"
 #include "platform/sim/sim.h"
-#include "shell/shell.h"
+#include "tools/setupsim/run_installer.h"
 
 namespace {
 
 const int DIRECTORY_OK = 102;  // the directory dialog's OK button
 
-const std::string& SandboxRoot() {
-    static const std::string root = FuzzSandbox("install");
-    return root;
-}
-
 sim::MachineConfig Machine(uint8_t choice) {
     sim::MachineConfig config;
-    config.root = SandboxRoot();
+    config.root = FuzzSandbox("install");
     sim::DriveConfig c;
     c.letter = 'C';
     if (choice & 2) c.writeCapacity = 20000;
@@ -40,10 +34,8 @@ sim::MachineConfig Machine(uint8_t choice) {
     return config;
 }
 
-// A fresh machine: the drive folders of the run before are removed first.
-void BootFresh(uint8_t choice) {
-    for (const char* drive : {"A", "C"}) std::filesystem::remove_all(SandboxRoot() + "/" + drive);
-    sim::Boot(Machine(choice));
+// The user and the machine's registry, as the first byte chose them.
+void ScriptUser(uint8_t choice) {
     sim::SetRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                            "C:\\Program Files");
     if (!(choice & 1)) sim::Press(DIRECTORY_OK, "DIRDLG");
@@ -59,27 +51,19 @@ std::string InstallerFile(const uint8_t* data, size_t size) {
     return file;
 }
 
-void CheckNothingHeld() {
-    FUZZ_CHECK(sim::OpenHandleCount() == 0, "no file handle left open");
-    FUZZ_CHECK(sim::GlobalBlocksHeld() == 0, "no global memory block left");
-    FUZZ_CHECK(sim::LocalBlocksHeld() == 0, "no local memory block left");
-    FUZZ_CHECK(sim::GdiObjectsHeld() == 0, "no pen or brush left");
-    FUZZ_CHECK(sim::DeviceContextsHeld() == 0, "no device context left");
-    FUZZ_CHECK(sim::RegistryKeysHeld() == 0, "no registry key left open");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    BootFresh(data[0]);
-    sim::PutFile(sim::Config().modulePath, InstallerFile(data + 1, size - 1));
-    ResetInstallState();
-    InstallState.packageOffset = 0;
-    char commandLine[] = "";
-    InstallerMain(sim::ModuleInstance(), nullptr, commandLine, SW_SHOWNORMAL);
+    uint8_t choice = data[0];
+    // A fresh machine: the drive folders of the run before are removed first.
+    for (const char* drive : {"A", "C"})
+        std::filesystem::remove_all(FuzzSandbox("install") + "/" + drive);
+    SimRun run = RunInstallerOnSim(InstallerFile(data + 1, size - 1), 0, Machine(choice),
+                                   [choice] { ScriptUser(choice); });
     if (getenv("QV_FUZZ_TRANSCRIPT")) fputs(sim::TranscriptText().c_str(), stderr);
     FUZZ_CHECK(sim::Now() < 24ull * 3600 * 1000, "the run ends within a virtual day");
-    CheckNothingHeld();
+    if (!run.held.empty()) fprintf(stderr, "held: %s\n", run.held.c_str());
+    FUZZ_CHECK(run.held.empty(), "nothing left held");
     return 0;
 }

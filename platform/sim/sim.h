@@ -95,7 +95,9 @@ DriveConfig DisketteDrive(char letter, DWORD freeClusters);
 
 // A fresh machine: forgets everything of the previous one (files on the host stay where they
 // are; drive folders are created), resets the clock to 0, the transcript, the script, handles,
-// memory and GDI accounting. Restores the facade's table (RestorePlatformCalls).
+// memory and GDI accounting. Restores the facade's table (RestorePlatformCalls). The root is
+// the caller's own folder: an empty one stops the program (a fixed default would be shared by
+// every program that left it empty, and a root of "" would put drives at the host's root).
 void Boot(const MachineConfig& config);
 const MachineConfig& Config();
 
@@ -211,6 +213,10 @@ int GdiObjectsHeld();      // pens and brushes created and not deleted
 int DeviceContextsHeld();  // GetDC without ReleaseDC
 int RegistryKeysHeld();    // RegOpenKeyExA without RegCloseKey
 int TimersPending();       // SetTimer timers not killed (of windows that still exist)
+// What a run left held, one word a kind followed by a blank ("files global local gdi dc
+// registry "): "" when no file handle is open and no memory block, pen or brush, device context
+// or registry key is held. Pending timers are not counted: they end with their windows.
+std::string HeldResources();
 
 // ---------------------------------------------------------------------------------------
 // The scripted user

@@ -2,6 +2,9 @@
 // (registry, WIN.INI, running windows, launch results, resources), the scripted user's queues
 // and the accounting read back at the end of a run. Also the last-error value, which the
 // facade sets on an injected fault, and the handle counter that makes every run repeatable.
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <filesystem>
 
 #include "platform/sim/sim_internal.h"
@@ -62,9 +65,12 @@ void Boot(const MachineConfig& config) {
     m = Machine{};
     m.nextHandle = 0x1000;
     m.config = config;
-    // Never let an empty root put drive folders at the host's root directory.
-    if (m.config.root.empty())
-        m.config.root = (std::filesystem::temp_directory_path() / "qv-sim").string();
+    // Never let an empty root put drive folders at the host's root directory, nor in a folder
+    // that another program would share.
+    if (m.config.root.empty()) {
+        fputs("sim::Boot: the machine has no root folder\n", stderr);
+        abort();
+    }
     if (m.config.drives.empty()) m.config.drives = DefaultDrives();
     std::error_code ec;
     std::filesystem::create_directories(m.config.root, ec);
@@ -189,6 +195,19 @@ int RegistryKeysHeld() {
 }
 int TimersPending() {
     return (int)M().timers.size();
+}
+
+std::string HeldResources() {
+    const struct {
+        int count;
+        const char* kind;
+    } held[] = {{OpenHandleCount(), "files"}, {GlobalBlocksHeld(), "global"},
+                {LocalBlocksHeld(), "local"}, {GdiObjectsHeld(), "gdi"},
+                {DeviceContextsHeld(), "dc"}, {RegistryKeysHeld(), "registry"}};
+    std::string kinds;
+    for (const auto& resource : held)
+        if (resource.count != 0) kinds += std::string(resource.kind) + " ";
+    return kinds;
 }
 
 // ---------------------------------------------------------------------------------------

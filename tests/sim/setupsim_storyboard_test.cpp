@@ -11,6 +11,7 @@
 #include "tests/support/package_builder.h"
 #include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
+#include "tools/common/scratch_folder.h"
 #include "tools/setupsim/dialog_templates.h"
 #include "tools/setupsim/preview.h"
 #include "tools/setupsim/storyboard.h"
@@ -292,11 +293,10 @@ TEST(StoryboardFrames, NothingShownGivesNoFrameAndKeepsEveryLine) {
 }
 
 TEST(StoryboardFrames, AnUnwritablePathIsAnErrorAndNothingElseIsWritten) {
-    std::string folder = std::filesystem::temp_directory_path().string() + "/qv-storyboard-dir";
-    std::filesystem::create_directories(folder);
+    ScratchFolder scratch("qv-storyboard");
+    const std::string& folder = scratch.path();
     EXPECT_THROW(WriteStoryboard(folder, "setup.exe", {}), std::runtime_error);
     EXPECT_TRUE(std::filesystem::is_empty(folder));
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

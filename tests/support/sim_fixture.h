@@ -1,5 +1,5 @@
 // SimTest: the GoogleTest fixture for tests that run installer code on the simulated Windows.
-// Each test gets a fresh sandbox root under /tmp and a booted default machine: A: removable
+// Each test gets a fresh sandbox root (a ScratchFolder) and a booted default machine: A: removable
 // (a 1.44 MB diskette) holding the start directory "A:\", C: fixed with ample space,
 // C:\WINDOWS and C:\WINDOWS\SYSTEM created, the installer at A:\SETUP.EXE, its dialog
 // templates and resources registered. The facade is restored before and after each test. A
@@ -10,27 +10,29 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/sim/sim.h"
 #include "resources/templates.h"
+#include "tools/common/scratch_folder.h"
 
 // The sandboxes of this process are named after it, so that the check below sees only its own
-// whatever other test runs share /tmp.
+// whatever other test runs share the system's temporary folder.
 inline std::string SandboxPrefix() {
     return "qv-sim-" + std::to_string(getpid()) + "-";
 }
 
-// After the last test: no sandbox of this process is left in /tmp.
+// After the last test: no sandbox of this process is left in the temporary folder.
 class SandboxesRemovedCheck : public ::testing::Environment {
    public:
     void TearDown() override {
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec))
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ec))
             if (entry.path().filename().string().rfind(SandboxPrefix(), 0) == 0)
                 ADD_FAILURE() << "sandbox left behind: " << entry.path().string();
     }
@@ -45,10 +47,8 @@ class SimTest : public ::testing::Test {
         ExpectNoDialogLeftWaiting();
         RemoveSandbox();
         stuckExpected_ = false;
-        std::string pattern = "/tmp/" + SandboxPrefix() + "XXXXXX";
-        const char* made = mkdtemp(&pattern[0]);
-        ASSERT_NE(made, nullptr);
-        root_ = made;
+        sandbox_.emplace(SandboxPrefix() + "sandbox");
+        root_ = sandbox_->path();
         RegisterInstallerResources();
         sim::Boot(DefaultMachine());
     }
@@ -60,8 +60,7 @@ class SimTest : public ::testing::Test {
     }
 
     void RemoveSandbox() {
-        std::error_code ec;
-        if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+        sandbox_.reset();
         root_.clear();
     }
 
@@ -99,6 +98,7 @@ class SimTest : public ::testing::Test {
                           << ")";
     }
 
+    std::optional<ScratchFolder> sandbox_;
     std::string root_;
     bool stuckExpected_ = false;
 };
@@ -109,23 +109,11 @@ inline std::string FileText(const std::string& path) {
     return sim::ReadWholeFile(path, &bytes) ? bytes : std::string("<missing>");
 }
 
-// What the code under test left held, one word a kind: "" when no file handle is open and no
-// memory block, pen or brush, device context or registry key is held.
-inline std::string HeldResources() {
-    const struct {
-        int count;
-        const char* kind;
-    } held[] = {{sim::OpenHandleCount(), "files"}, {sim::GlobalBlocksHeld(), "global"},
-                {sim::LocalBlocksHeld(), "local"}, {sim::GdiObjectsHeld(), "gdi"},
-                {sim::DeviceContextsHeld(), "dc"}, {sim::RegistryKeysHeld(), "registry"}};
-    std::string kinds;
-    for (const auto& resource : held)
-        if (resource.count != 0) kinds += std::string(resource.kind) + " ";
-    return kinds;
-}
+// The sim tests check what is left held under this name (see sim::HeldResources).
+using sim::HeldResources;
 
 inline void ExpectNothingHeld() {
-    EXPECT_EQ(HeldResources(), "") << "left held";
+    EXPECT_EQ(sim::HeldResources(), "") << "left held";
 }
 
 // The kinds of the transcript's events, one per line, for compact expectations.

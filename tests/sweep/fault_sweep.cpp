@@ -22,12 +22,14 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim.h"
 #include "tests/sweep/sweep_scenarios.h"
+#include "tools/common/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -129,17 +131,6 @@ bool Under(const std::string& path, const std::vector<std::string>& folders) {
     return false;
 }
 
-std::string Held() {
-    std::string held;
-    if (sim::OpenHandleCount()) held += "files ";
-    if (sim::GlobalBlocksHeld()) held += "global ";
-    if (sim::LocalBlocksHeld()) held += "local ";
-    if (sim::GdiObjectsHeld()) held += "gdi ";
-    if (sim::DeviceContextsHeld()) held += "dc ";
-    if (sim::RegistryKeysHeld()) held += "registry ";
-    return held;
-}
-
 std::vector<std::string> NewBoxes(const CleanRun& clean) {
     std::vector<std::string> boxes;
     for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
@@ -208,7 +199,7 @@ CleanRun RunClean(const SweepScenario& scenario, const std::string& root, const 
         clean.boxes.insert(box.caption + "|" + box.text);
     for (int id = 0; id < PLATFORM_CALL_COUNT; id++)
         clean.counts.push_back(PlatformCallCount(PlatformCallName(id)));
-    clean.broken = sim::EventsOf("stuck").size() || !Held().empty();
+    clean.broken = sim::EventsOf("stuck").size() || !sim::HeldResources().empty();
     if (clean.broken) printf("%s: the clean run itself is broken\n", scenario.name);
     return clean;
 }
@@ -240,7 +231,7 @@ Outcome Judge(const SweepScenario& scenario, const CleanRun& clean, const Inject
     // not a dialog left waiting.
     for (const sim::Event& stuck : sim::EventsOf("stuck"))
         if (stuck.Get("reason") != "repeated message box") *why += "left waiting; ";
-    std::string held = Held();
+    std::string held = sim::HeldResources();
     if (!held.empty() && !ReleaseCalls().count(fault.operation)) *why += "holds " + held + "; ";
     Snapshot after = TakeSnapshot(sim::Config().root);
     *why += LostData(scenario, before, after, clean);
@@ -384,16 +375,20 @@ int main(int argc, char** argv) {
                 "[--break-clean OPERATION]\n");
         return 2;
     }
-    char pattern[] = "/tmp/qv-sweep-XXXXXX";
-    if (!mkdtemp(pattern)) return 2;
-    std::string root = pattern;
+    std::optional<ScratchFolder> scratch;
+    try {
+        scratch.emplace("qv-sweep");
+    } catch (const std::exception& error) {
+        fprintf(stderr, "fault_sweep: %s\n", error.what());
+        return 2;
+    }
+    std::string root = scratch->path();
     std::map<std::string, Tally> tallies;
     int broken = 0;
     for (const SweepScenario& scenario : SweepScenarios()) {
         if (!options.scenario.empty() && options.scenario != scenario.name) continue;
         broken += SweepOne(scenario, options, root + "/run", &tallies);
     }
-    fs::remove_all(root);
     PrintTable(tallies);
     printf("%d broken runs\n", broken);
     return broken ? 1 : 0;

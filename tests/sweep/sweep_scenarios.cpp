@@ -8,11 +8,9 @@
 
 #include <string.h>
 
-#include "engine/installstate.h"
 #include "platform/sim/sim.h"
 #include "resources/templates.h"
 #include "setupdir/setupdir.h"
-#include "shell/shell.h"
 #include "tests/support/package_builder.h"
 
 namespace {
@@ -128,8 +126,6 @@ const std::vector<SweepScenario>& SweepScenarios() {
     return scenarios;
 }
 
-int RunArrangedInstaller() {
-    ResetInstallState();
-    InstallState.packageOffset = SWEEP_PACKAGE_OFFSET;
-    return InstallerMain(sim::ModuleInstance(), nullptr, (LPSTR) "", SW_SHOWNORMAL);
+SimRun RunArrangedInstaller() {
+    return RunBootedInstaller(SWEEP_PACKAGE_OFFSET);
 }

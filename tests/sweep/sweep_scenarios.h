@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/setupsim/run_installer.h"
+
 struct SweepScenario {
     const char* name;
     // Boots a machine in `root` and arranges files, settings and the user's actions.
@@ -19,5 +21,5 @@ struct SweepScenario {
 
 const std::vector<SweepScenario>& SweepScenarios();
 
-// Runs the installer of the scenario that was arranged last (InstallerMain, exit code 0).
-int RunArrangedInstaller();
+// Runs the installer of the scenario that was arranged last.
+SimRun RunArrangedInstaller();

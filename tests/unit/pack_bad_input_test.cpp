@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "pack/file_io.h"
@@ -12,6 +13,7 @@
 #include "pack/lzss_encoder.h"
 #include "tests/support/lzss_tokens.h"
 #include "tests/support/packed_items.h"
+#include "tests/support/scratch_test.h"
 #include "tools/setuppack/commands.h"
 
 namespace {
@@ -63,14 +65,8 @@ std::vector<uint8_t> WithField(std::vector<uint8_t> file, size_t item, uint32_t 
     return Resealed(file);
 }
 
-class BadInputTest : public ::testing::Test {
+class BadInputTest : public ScratchTest<> {
    protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qv_badinput_XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    void TearDown() override { system(("rm -rf " + dir_).c_str()); }
-
     // Runs a command on `file` as setuppack would; returns its exit code, stderr in *err.
     int Run(const std::vector<uint8_t>& file, bool extract, bool force, std::string* err) {
         WriteFileBytes(dir_ + "/setup.bin", file);
@@ -90,7 +86,6 @@ class BadInputTest : public ::testing::Test {
         struct stat st;
         return stat((dir_ + "/out").c_str(), &st) == 0;
     }
-    std::string dir_;
 };
 
 struct Case {
@@ -243,7 +238,7 @@ TEST_F(BadInputTest, ForceWritesWhatTheInstallersRingHoldsForUnwrittenPositions)
     };
     for (const auto& c : cases) {
         std::string err;
-        system(("rm -rf " + dir_ + "/out").c_str());
+        std::filesystem::remove_all(dir_ + "/out");
         EXPECT_EQ(Run(PlainFile(c.items), true, true, &err), 1) << c.name;
         EXPECT_NE(err.find("reads ring positions it has not written"), std::string::npos)
             << c.name << ": " << err;

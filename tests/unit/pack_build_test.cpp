@@ -17,24 +17,20 @@
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"
 #include "tests/support/pack_test_stubs.h"
+#include "tests/support/scratch_test.h"
 
 namespace {
 
-class BuildTest : public ::testing::TestWithParam<const char*> {
+class BuildTest : public ScratchTest<::testing::TestWithParam<const char*>> {
    protected:
     void SetUp() override {
         stub_ = PackTestStubPath(GetParam());
         if (stub_.empty()) GTEST_SKIP() << "test stub for " << GetParam() << " not built";
-        char pattern[] = "/tmp/qv_build_XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    void TearDown() override {
-        if (!dir_.empty()) system(("rm -rf " + dir_).c_str());
     }
     void WriteInput(const std::string& name, const std::vector<uint8_t>& bytes) {
         WriteFileBytes(dir_ + "/" + name, bytes);
     }
-    std::string stub_, dir_;
+    std::string stub_;
 };
 
 std::vector<uint8_t> Text(const std::string& s) {

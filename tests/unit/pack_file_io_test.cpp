@@ -8,6 +8,7 @@
 
 #include "pack/file_io.h"
 #include "pack/pack_error.h"
+#include "tests/support/scratch_test.h"
 
 namespace {
 
@@ -26,15 +27,7 @@ TEST(PackFileIo, FolderOfAndResolvePath) {
     for (const auto& j : joins) EXPECT_EQ(ResolvePath(j.folder, j.path), j.resolved) << j.path;
 }
 
-class FileIoTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qv_fileio_XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string dir_;
-};
+using FileIoTest = ScratchTest<>;
 
 TEST_F(FileIoTest, WriteReplacesAnExistingFileAndLeavesNoTemporary) {
     std::string path = dir_ + "/out.bin";

@@ -1,28 +1,22 @@
 // The build manifest: every copy-table field expressible, defaults, and one clear error with
 // the manifest line for each thing the package format cannot hold.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <string>
 
 #include "pack/manifest.h"
 #include "pack/pack_error.h"
+#include "tests/support/scratch_test.h"
 
 namespace {
 
-class ManifestTest : public ::testing::Test {
+class ManifestTest : public ScratchTest<> {
    protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qv_manifest_XXXXXX";
-        dir_ = mkdtemp(pattern);
-        std::ofstream(dir_ + "/readme.txt") << "hello";
-    }
-    void TearDown() override { system(("rm -rf " + dir_).c_str()); }
+    void SetUp() override { std::ofstream(dir_ + "/readme.txt") << "hello"; }
     std::vector<ManifestItem> Parse(const std::string& text) {
         return ParseManifest(text, "m.toml", dir_);
     }
-    std::string dir_;
 };
 
 TEST_F(ManifestTest, ExpressesEveryField) {

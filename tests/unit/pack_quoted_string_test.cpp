@@ -2,28 +2,15 @@
 // names are ANSI bytes); TOML manifests escape every UTF-8 character past ASCII (host paths),
 // which the manifest reader turns back into the same bytes; both escape the rest alike.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "pack/manifest.h"
 #include "pack/quoted_string.h"
+#include "tools/common/scratch_folder.h"
 
 namespace {
-
-// A folder of the test's own, removed however the test ends.
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char pattern[] = "/tmp/qv_quoted_XXXXXX";
-        if (const char* made = mkdtemp(pattern)) path = made;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
 
 TEST(QuotedString, JsonAndTomlDifferOnlyPastAscii) {
     struct Case {
@@ -53,9 +40,8 @@ TEST(QuotedString, JsonAndTomlDifferOnlyPastAscii) {
 // A source path with characters the TOML parser cannot be given literally, written as the
 // manifest writer writes it, names the same file when read back.
 TEST(QuotedString, TomlPathReadsBackAsTheSameFile) {
-    TempFolder temp;
-    ASSERT_FALSE(temp.path.empty());
-    const std::string& dir = temp.path;
+    ScratchFolder temp("qv-quoted");
+    const std::string& dir = temp.path();
     const std::string folder = "caf\xc3\xa9 \xd2\x86 \xe2\x82\xac";  // U+00E9, U+0486, U+20AC
     std::filesystem::create_directory(dir + "/" + folder);
     std::ofstream(dir + "/" + folder + "/readme.txt") << "hello";

@@ -14,6 +14,7 @@
 #include "pack/pack_error.h"
 #include "pack/version_resource.h"
 #include "tests/support/packed_items.h"
+#include "tests/support/scratch_test.h"
 
 namespace {
 
@@ -205,25 +206,21 @@ TEST(IconFile, GroupNamesEachImageByIdWithItsSize) {
     EXPECT_EQ(IconImageText(read[1]), "32x32 8-bit");
 }
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public ScratchTest<> {
    protected:
     void SetUp() override {
-        char pattern[] = "/tmp/qv_settings_XXXXXX";
-        dir_ = mkdtemp(pattern);
         std::ofstream(dir_ + "/a.txt") << "hello";
         std::vector<uint8_t> icon = IconFile({Bitmap()});
         std::ofstream(dir_ + "/good.ico", std::ios::binary)
             .write((const char*)icon.data(), (std::streamsize)icon.size());
         std::ofstream(dir_ + "/bad.ico") << "not an icon";
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
     ParsedManifest Parse(const std::string& head) {
         return ParseManifestFile(head +
                                      "\n[[item]]\nsource = \"a.txt\"\ntarget = \"A.TXT\"\n"
                                      "flags = [\"embedded\"]\n",
                                  "m.toml", dir_);
     }
-    std::string dir_;
 };
 
 const char VERSION[] =
@@ -277,14 +274,8 @@ TEST_F(SettingsTest, EachBadValueNamesItsLine) {
     }
 }
 
-class ExtractFoldersTest : public ::testing::Test {
+class ExtractFoldersTest : public ScratchTest<> {
    protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qv_extract_XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     static PackedItem InDir(const std::string& name, const std::string& dir,
                             const std::string& content) {
         PackedItem item = Item(name, content, CF_EMBEDDED | CF_COMPRESSED);
@@ -303,7 +294,6 @@ class ExtractFoldersTest : public ::testing::Test {
         std::ifstream in(dir_ + "/out/" + path);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::string dir_;
     std::vector<uint8_t> file_;
 };
 

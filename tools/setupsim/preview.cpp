@@ -5,15 +5,13 @@
 #include <optional>
 #include <stdexcept>
 
-#include "engine/installstate.h"
 #include "pack/installer_reader.h"
-#include "resources/templates.h"
-#include "shell/shell.h"
 #include "tools/common/scratch_folder.h"
 #include "tools/setupsim/answers_file.h"
 #include "tools/setupsim/diskette_drive.h"
 #include "tools/setupsim/dialog_templates.h"
 #include "tools/setupsim/machine_file.h"
+#include "tools/setupsim/run_installer.h"
 
 uint32_t PackageOffsetOf(const std::string& image, long long given) {
     if (given >= 0) return (uint32_t)given;
@@ -45,21 +43,21 @@ std::vector<ReportEvent> RunInstaller(const std::string& image, uint32_t package
                                       const MachineFile& machine, const AnswersFile& answers,
                                       const std::vector<DisketteContents>& diskettes,
                                       const std::string& root) {
-    RegisterInstallerResources();
-    RegisterInstallerFileResources(image);  // the file's own templates win where it has them
-    BootMachine(machine, std::filesystem::absolute(root).string());
-    ClearDisketteChanges();
-    if (!diskettes.empty()) InsertDiskette(machine.config.modulePath, &diskettes.front());
-    sim::PutFile(machine.config.modulePath, image);
-    ScriptUser(answers);
-    if (!diskettes.empty())
-        ScriptDisketteSwaps(diskettes, LabelsAskedFor(image, packageOffset), answers,
-                            machine.config.modulePath);
-    ResetInstallState();
-    InstallState.packageOffset = packageOffset;
-    char commandLine[] = "";
-    int exitCode = InstallerMain(sim::ModuleInstance(), nullptr, commandLine, SW_SHOWNORMAL);
-    return BuildReport(sim::Transcript(), exitCode, PresentFilePaths(machine));
+    const std::string& modulePath = machine.config.modulePath;
+    auto bootMachine = [&] {
+        RegisterInstallerFileResources(image);  // the file's own templates win where it has them
+        BootMachine(machine, std::filesystem::absolute(root).string());
+        ClearDisketteChanges();
+        if (!diskettes.empty()) InsertDiskette(modulePath, &diskettes.front());
+    };
+    auto scriptUser = [&] {
+        ScriptUser(answers);
+        if (!diskettes.empty())
+            ScriptDisketteSwaps(diskettes, LabelsAskedFor(image, packageOffset), answers,
+                                modulePath);
+    };
+    SimRun run = RunInstallerOnSim(image, packageOffset, bootMachine, scriptUser);
+    return BuildReport(sim::Transcript(), run.exitCode, PresentFilePaths(machine));
 }
 
 }  // namespace

@@ -1,23 +1,21 @@
 // The conformance machine on the simulated Windows: a booted sim machine with C: fixed and
 // its files under a host sandbox, set up through the simulation's own set-up functions.
-#include <stdlib.h>
-
-#include <filesystem>
+#include <optional>
 
 #include "platform/sim/sim.h"
 #include "tests/wine/conformance/machine.h"
+#include "tools/common/scratch_folder.h"
 
 namespace conformance {
 
 namespace {
-std::string sandbox;
+std::optional<ScratchFolder> sandbox;
 }
 
 void FreshMachine() {
-    char pattern[] = "/tmp/qv-conformance-XXXXXX";
-    sandbox = mkdtemp(pattern);
+    sandbox.emplace("qv-conformance");
     sim::MachineConfig config;
-    config.root = sandbox;
+    config.root = sandbox->path();
     sim::DriveConfig c;
     c.letter = 'C';
     config.drives = {c};
@@ -31,8 +29,7 @@ void FreshMachine() {
 
 void CleanUp() {
     RestorePlatformCalls();
-    std::error_code ignored;
-    std::filesystem::remove_all(sandbox, ignored);
+    sandbox.reset();
 }
 
 std::string Scratch(const std::string& name) {
