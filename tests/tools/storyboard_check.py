@@ -27,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 from png_image import PngImage  # noqa: E402
 from qvtest import SKIPPED, demo_built, json_lines, run, stage_demo  # noqa: E402
+from ui_table import UI  # noqa: E402
 
 CHROMIUM = shutil.which("chromium")
 TOLERANCE = 3  # pixels between the storyboard's rectangles and Wine's
@@ -99,10 +100,7 @@ def probe(storyboard, work):
 
 def template_controls(source):
     """The controls of each template in resources/dialogs.def: name -> [(id, text, x, y, w, h)]."""
-    numbers = {}
-    with open(os.path.join(source, "resources", "dialog_numbers.h")) as f:
-        for name, value in re.findall(r"#define (\w+) (-?\d+)", f.read()):
-            numbers[name] = int(value)
+    numbers = {name: value for name, value in UI.items() if isinstance(value, int)}
     templates, current = {}, None
     with open(os.path.join(source, "resources", "dialogs.def")) as f:
         for line in f:
@@ -118,7 +116,9 @@ def template_controls(source):
 
 
 def dialog_name(template):
-    return {"DIRDLG": "dirdlg", "PROGRESSDLG": "progress"}.get(template, template.lower())
+    names = {UI["TEMPLATE_DIRDLG"].upper(): UI["WINDOW_DIRDLG"],
+             UI["TEMPLATE_PROGRESSDLG"].upper(): UI["WINDOW_PROGRESSDLG"]}
+    return names.get(template, template.lower())
 
 
 class Screen:

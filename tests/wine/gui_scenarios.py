@@ -24,12 +24,16 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from qvtest import (SKIPPED, demo_built, json_lines, manifest_item, stage_demo,  # noqa: E402
                     toml_value)
 
-DIRDLG_TITLE = "Installation Directory"
-PROGRESS_TITLE = "Installing Application Files"
-TEMPLATES = {DIRDLG_TITLE: "DIRDLG", PROGRESS_TITLE: "PROGRESSDLG"}
-EDIT, OK, HELP, ABORT, PERCENT = 101, 102, 105, 1, 100
+from ui_table import UI  # noqa: E402  (resources/ui_table.h, as the build wrote it)
+
+DIRDLG_TITLE = UI["CAPTION_DIRDLG"]
+PROGRESS_TITLE = UI["CAPTION_PROGRESSDLG"]
+TEMPLATES = {DIRDLG_TITLE: UI["TEMPLATE_DIRDLG"].upper(),
+             PROGRESS_TITLE: UI["TEMPLATE_PROGRESSDLG"].upper()}
+EDIT, OK, HELP = UI["DIRDLG_EDIT"], UI["DIRDLG_OK"], UI["DIRDLG_HELP"]
+ABORT, PERCENT = UI["PROGRESSDLG_ABORT"], UI["PROGRESSDLG_PERCENT"]
 IDOK = 1
-PRODUCT_KEY = "SOFTWARE\\VarnookSW\\Quorvane by Varnook"
+PRODUCT_KEY = UI["PRODUCT_REGISTRY_KEY"]
 PLANTED = "C:\\Program.exe"  # where an unquoted "C:\Program Files\..." would find a program
 USER_DATA = b"the user's own data"
 # The user's database is older than the installation; both Windows must leave its date alone.
