@@ -17,18 +17,11 @@ extern const size_t qvPlaceholderPackageSize;
 
 namespace {
 
-// The names the transcript gives the two dialogs (the simulated Windows knows none of them).
-const char* WindowNameOf(const char* templateName) {
-    if (strcasecmp(templateName, TEMPLATE_DIRDLG) == 0) return WINDOW_DIRDLG;
-    if (strcasecmp(templateName, TEMPLATE_PROGRESSDLG) == 0) return WINDOW_PROGRESSDLG;
-    return "";
-}
-
 sim::DialogData DialogHead(const char* name, const char* caption, int x, int y, int width,
                            int height, DWORD style, int pointSize, const char* faceName) {
     sim::DialogData dialog;
     dialog.name = name;
-    dialog.windowName = WindowNameOf(name);
+    dialog.windowName = DialogWindowName(name);
     dialog.caption = caption;
     dialog.x = x, dialog.y = y, dialog.width = width, dialog.height = height;
     dialog.style = style;
@@ -70,6 +63,13 @@ void RegisterDialogs() {
 }
 
 }  // namespace
+
+// The simulated Windows knows neither dialog: the names come from here.
+const char* DialogWindowName(const char* templateName) {
+    if (strcasecmp(templateName, TEMPLATE_DIRDLG) == 0) return WINDOW_DIRDLG;
+    if (strcasecmp(templateName, TEMPLATE_PROGRESSDLG) == 0) return WINDOW_PROGRESSDLG;
+    return "";
+}
 
 void RegisterInstallerResources() {
     RegisterDialogs();

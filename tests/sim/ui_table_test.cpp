@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "resources/templates.h"
 #include "resources/ui_table.h"
 #include "tests/support/sim_fixture.h"
 #include "tools/setupsim/diskette_drive.h"
@@ -146,6 +147,14 @@ TEST_F(UiTableOnSim, TemplateNamesLeadToTheirDialogs) {
         EXPECT_EQ(shown[0].Get("dialog"), c.window);
         EXPECT_EQ(shown[0].Get("caption"), c.caption);
     }
+}
+
+// Also for the templates setupsim reads from an installer file, whatever the case of its names.
+TEST(UiTable, DialogsHaveTheTranscriptsNames) {
+    EXPECT_STREQ(DialogWindowName("DIRDLG"), WINDOW_DIRDLG);
+    EXPECT_STREQ(DialogWindowName("PROGRESSDLG"), WINDOW_PROGRESSDLG);
+    EXPECT_STREQ(DialogWindowName("progressdlg"), WINDOW_PROGRESSDLG);
+    EXPECT_STREQ(DialogWindowName("OTHERDLG"), "");
 }
 
 TEST_F(UiTableOnSim, ResourceNamesFindTheRegisteredResources) {
