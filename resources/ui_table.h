@@ -65,7 +65,7 @@
 // Texts of the message boxes (wsprintfA formats where they hold a %)
 
 // Start-up and the integrity check.
-#define MSG_PRODUCT_RUNNING                                                                  \
+#define MSG_PRODUCT_RUNNING                                                                    \
     "An instance of the Quorvane application is presently active in Windows.  You must close " \
     "that instance before attempting to install this new copy of the Quorvane application!"
 #define MSG_SOURCE_DIR_TOO_LONG \
@@ -132,7 +132,8 @@
 
 // The target directory must contain this token; the default directory ends in it.
 #define DIR_TOKEN_TEXT "QRVNE32"
-#define PRODUCT_DIR_UNDER_PROGRAM_FILES "VarnookSW\\QRVNE32"  // joined after the program-files directory
+// The default target: the program-files directory joined with the first, else the second.
+#define PRODUCT_DIR_UNDER_PROGRAM_FILES "VarnookSW\\QRVNE32"
 #define PRODUCT_FALLBACK_DIR "C:\\VarnookSW\\QRVNE32"
 // Where an earlier installation left its directory: registry key, else WIN.INI sections.
 #define PRODUCT_REGISTRY_KEY "SOFTWARE\\VarnookSW\\Quorvane by Varnook"
