@@ -6,12 +6,12 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 
 namespace {
 
 INT_PTR OnInitDialog(HWND dialog) {
-    win.SetWindowTextA(dialog, "Installing Application Files");
+    win.SetWindowTextA(dialog, CAPTION_PROGRESSDLG);
     CentreDialog(dialog);
     if (!ArmTimer(TIMER_START, PROGRESS_STEP_MS)) EndModalDialog(dialog, 0);
     return 1;
@@ -30,7 +30,7 @@ INT_PTR OnAbortInstall(HWND dialog) {
     CloseFile(&InstallState.installerFile);
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
-    ShowAbortMessage(dialog, "Aborting install at users request!");
+    ShowAbortMessage(dialog, MSG_USER_ABORT);
     EndModalDialog(dialog, 0);
     return 1;
 }

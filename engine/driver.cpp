@@ -13,7 +13,7 @@ int TakeBuffer(HGLOBAL* handle, uint8_t** buffer) {
     *handle = win.GlobalAlloc(GMEM_MOVEABLE, InstallState.bufferSize);
     if (*handle) *buffer = (uint8_t*)win.GlobalLock(*handle);
     if (*handle && *buffer) return 1;
-    ShowAbortMessage(InstallState.progressDialog, "Unable to allocate copy buffers!");
+    ShowAbortMessage(InstallState.progressDialog, MSG_NO_COPY_BUFFERS);
     return 0;
 }
 
@@ -26,8 +26,7 @@ void ReleaseBuffer(HGLOBAL* handle, uint8_t** buffer) {
 
 int OpenInstallerFile(void) {
     return OpenFileField(&InstallState.installerFile, InstallState.installerPath, GENERIC_READ,
-                         FILE_SHARE_READ, OPEN_EXISTING,
-                         "Due to unknown file error (%#X) during open of executable.");
+                         FILE_SHARE_READ, OPEN_EXISTING, MSG_OPEN_EXECUTABLE_FAILED);
 }
 
 // After a failed seek or read the installer file is closed at once, before the buffers and
@@ -43,9 +42,9 @@ int FailPackageRead(const char* format) {
 int ReadPackageBytes(void* into, DWORD size) {
     DWORD got = 0;
     if (!win.ReadFile(InstallState.installerFile, into, size, &got, NULL))
-        return FailPackageRead("Due to unknown file error (%#X) during read of executable.");
+        return FailPackageRead(MSG_READ_EXECUTABLE_FAILED);
     if (got == size) return 1;
-    ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+    ShowAbortMessage(InstallState.progressDialog, MSG_INSTALLER_CORRUPTED);
     CloseFile(&InstallState.installerFile);
     return 0;
 }
@@ -57,7 +56,7 @@ int TakeTable(void) {
     if (InstallState.tableHandle)
         InstallState.table = (uint8_t*)win.LocalLock(InstallState.tableHandle);
     if (InstallState.table && InstallState.itemCount > 0) return 1;
-    ShowAbortMessage(InstallState.progressDialog, "Unable to allocate copy table!");
+    ShowAbortMessage(InstallState.progressDialog, MSG_NO_COPY_TABLE);
     return 0;
 }
 
@@ -66,7 +65,7 @@ int TakeTable(void) {
 int LoadCopyTable(void) {
     if (win.SetFilePointer(InstallState.installerFile, (LONG)InstallState.packageOffset, NULL,
                            FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-        return FailPackageRead("Due to unknown file error (%#X) during seek on executable.");
+        return FailPackageRead(MSG_SEEK_EXECUTABLE_FAILED);
     uint8_t count[ITEM_COUNT_SIZE];
     if (!ReadPackageBytes(count, ITEM_COUNT_SIZE)) return 0;
     InstallState.itemCount = ReadLE16(count);
@@ -106,10 +105,9 @@ void ReleaseResources(void) {
 
 int RunProgressDialog(HINSTANCE instance, HWND parent) {
     InstallState.progressDialog = nullptr;
-    INT_PTR result = RunModalDialog(instance, "progressdlg", parent, ProgressDialogProc);
+    INT_PTR result = RunModalDialog(instance, TEMPLATE_PROGRESSDLG, parent, ProgressDialogProc);
     InstallState.progressDialog = nullptr;
-    if (result == -1)
-        ShowAbortMessage(InstallState.progressDialog, "Unable to display the progress dialog!");
+    if (result == -1) ShowAbortMessage(InstallState.progressDialog, MSG_NO_PROGRESS_DIALOG);
     return result == 1 ? 1 : 0;
 }
 

@@ -30,8 +30,7 @@ int ArmTimer(UINT id, UINT delayMs) {
     InstallState.timerId = (uint16_t)id;
     if (win.SetTimer(InstallState.progressDialog, id, delayMs, NULL)) return 1;
     // Without its timer the dialog would wait for a tick that never comes.
-    ShowCodeMessage(InstallState.progressDialog,
-                    "Due to unknown timer error (%#X) during installation!", win.GetLastError());
+    ShowCodeMessage(InstallState.progressDialog, MSG_TIMER_FAILED, win.GetLastError());
     CloseFile(&InstallState.sourceFile);
     CloseFile(&InstallState.outputFile);
     return 0;
@@ -44,7 +43,7 @@ int RefuseLongPath(const char* name) {
     strncpy(shortName, name, sizeof shortName - 1);
     shortName[sizeof shortName - 1] = '\0';
     char text[128];
-    win.wsprintfA(text, "The path of (%s) is too long!", shortName);
+    win.wsprintfA(text, MSG_PATH_TOO_LONG, shortName);
     ShowAbortMessage(InstallState.progressDialog, text);
     return 0;
 }

@@ -58,18 +58,18 @@ int ApplyDateAndAttributes(void) {
     HANDLE file = win.CreateFileA(InstallState.targetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        ShowAbortMessage(InstallState.progressDialog, "Error opening file to set Date & Time!");
+        ShowAbortMessage(InstallState.progressDialog, MSG_OPEN_FOR_DATE_FAILED);
         return 0;
     }
     if (!SetDosFileTime(file, entry.fileDate, entry.fileTime)) {
         win.CloseHandle(file);
-        ShowAbortMessage(InstallState.progressDialog, "Error setting file Date & Time!");
+        ShowAbortMessage(InstallState.progressDialog, MSG_SET_DATE_FAILED);
         return 0;
     }
     win.CloseHandle(file);
     // Set after the time, so that a read-only entry still gets its time.
     if (!win.SetFileAttributesA(InstallState.targetPath, entry.attributes)) {
-        ShowAbortMessage(InstallState.progressDialog, "Error setting file attributes!");
+        ShowAbortMessage(InstallState.progressDialog, MSG_SET_ATTRIBUTES_FAILED);
         return 0;
     }
     return 1;
@@ -92,11 +92,9 @@ void ShowLaunchFailure(void) {
     CopyTableEntry entry = CurrentEntry();
     char text[160];
     if (InstallState.launchResult == 8) {
-        win.wsprintfA(text, "The invocation of program (%s) failed due to insufficient memory!",
-                      entry.targetName);
+        win.wsprintfA(text, MSG_LAUNCH_NO_MEMORY, entry.targetName);
     } else {
-        win.wsprintfA(text, "The invocation of program (%s) failed with a return code of (%#X).",
-                      entry.targetName, InstallState.launchResult);
+        win.wsprintfA(text, MSG_LAUNCH_FAILED, entry.targetName, InstallState.launchResult);
     }
     ShowAbortMessage(InstallState.progressDialog, text);
 }

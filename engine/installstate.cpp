@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "resources/ui_table.h"  // the progress bar's rectangle
+
 namespace {
 
 // The fields that do not start at zero, set in one place for both the static record and
@@ -14,7 +16,8 @@ constexpr void ApplyStartValues(InstallStateRecord* record) {
     record->targetDrive[0] = 'C';
     record->sourceDriveType = DRIVE_REMOVABLE;
     record->firstTick = 1;
-    record->barRect = RECT{10, 27, 170, 40};  // dialog units until the first tick
+    record->barRect = RECT{PROGRESS_BAR_LEFT, PROGRESS_BAR_TOP, PROGRESS_BAR_RIGHT,
+                           PROGRESS_BAR_BOTTOM};  // dialog units until the first tick
 }
 
 constexpr InstallStateRecord MarkedStartRecord() {

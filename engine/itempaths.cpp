@@ -16,8 +16,7 @@ int LookUpSystemFolder(UINT(WINAPI* lookUp)(LPSTR, UINT), const char* name) {
     UINT length = lookUp(InstallState.targetFolder, PATH_FIELD_SIZE);
     if (length >= PATH_FIELD_SIZE) return RefuseLongPath(name);
     if (length == 0) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during directory lookup.",
+        ShowCodeMessage(InstallState.progressDialog, MSG_DIRECTORY_LOOKUP_FAILED,
                         win.GetLastError());
         return 0;
     }
@@ -32,8 +31,7 @@ int MakeSubFolder(const CopyTableEntry& entry) {
     if (win.CreateDirectoryA(InstallState.targetFolder, NULL)) return 1;
     DWORD code = win.GetLastError();
     if (code == ERROR_ALREADY_EXISTS) return 1;
-    ShowCodeMessage(InstallState.progressDialog,
-                    "Due to unknown file error (%#X) during directory creation.", code);
+    ShowCodeMessage(InstallState.progressDialog, MSG_DIRECTORY_CREATION_FAILED, code);
     return 0;
 }
 
@@ -80,8 +78,7 @@ TargetPresence PresenceFromAttributes(void) {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? TARGET_ABSENT : TARGET_PRESENT;
     DWORD code = win.GetLastError();
     if (IsMissingFileError(code)) return TARGET_ABSENT;
-    ShowCodeMessage(InstallState.progressDialog,
-                    "Due to unknown file error (%#X) during open for output.", code);
+    ShowCodeMessage(InstallState.progressDialog, MSG_OPEN_OUTPUT_FAILED, code);
     return TARGET_UNKNOWN;
 }
 
@@ -110,8 +107,7 @@ int SkipExistingTarget(const CopyTableEntry& entry, int* skipped) {
     if ((entry.flags & CF_EMBEDDED) && !SkipStoredBytes(entry.storedSize)) {
         DWORD code = win.GetLastError();
         CloseFile(&test);
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during file extraction!", code);
+        ShowCodeMessage(InstallState.progressDialog, MSG_EXTRACTION_FAILED, code);
         return 0;
     }
     InstallState.bytesDone += entry.storedSize;
@@ -126,9 +122,8 @@ void CheckDiskette(const CopyTableEntry& entry) {
     if (strcmp(entry.diskLabel, InstallState.diskLabel) == 0) return;
     memcpy(InstallState.diskLabel, entry.diskLabel, DISK_LABEL_SIZE);
     char text[128];
-    win.wsprintfA(text, "Please insert the diskette labeled (%s) into the (%s:) drive.",
-                  InstallState.diskLabel, InstallState.sourceDrive);
-    win.MessageBoxA(InstallState.progressDialog, text, "Change Diskettes", MB_OK);
+    win.wsprintfA(text, MSG_INSERT_DISKETTE, InstallState.diskLabel, InstallState.sourceDrive);
+    win.MessageBoxA(InstallState.progressDialog, text, CAPTION_DISKETTES, MB_OK);
 }
 
 // First visit of an entry: paths, skip test, diskette. Returns 0 after a failure.
@@ -164,13 +159,12 @@ SourceOutcome OpenExternalSource(const CopyTableEntry& entry) {
     }
     DWORD code = win.GetLastError();
     if (code != ERROR_FILE_NOT_FOUND) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during open for input.", code);
+        ShowCodeMessage(InstallState.progressDialog, MSG_OPEN_INPUT_FAILED, code);
         return SOURCE_FAILED;
     }
     if (PromptMissingSource()) return SOURCE_RETRY;
     if (entry.flags & CF_CRITICAL) {
-        ShowAbortMessage(InstallState.progressDialog, "A critical file could not be located.");
+        ShowAbortMessage(InstallState.progressDialog, MSG_CRITICAL_FILE_MISSING);
         return SOURCE_FAILED;
     }
     InstallState.bytesDone += entry.listedSize;
@@ -222,14 +216,11 @@ int LocateNextItem(void) {
 int PromptMissingSource(void) {
     CopyTableEntry entry = CurrentEntry();
     char caption[64];
-    win.wsprintfA(caption, "Error locating file: %s", entry.sourceName);
-    const char* ending = (entry.flags & CF_CRITICAL)
-                             ? ") drive and press Ok to continue or Cancel to abort the install."
-                             : ") drive and press Ok to continue or Cancel to skip the install "
-                               "of this file.";
+    win.wsprintfA(caption, CAPTION_MISSING_FILE, entry.sourceName);
+    const char* ending = (entry.flags & CF_CRITICAL) ? MSG_MISSING_SOURCE_CRITICAL_END
+                                                     : MSG_MISSING_SOURCE_OPTIONAL_END;
     char text[256];
-    win.wsprintfA(text, "Please insure the diskette labeled (%s) is in the (%s%s", entry.diskLabel,
-                  InstallState.sourceDrive, ending);
+    win.wsprintfA(text, MSG_MISSING_SOURCE, entry.diskLabel, InstallState.sourceDrive, ending);
     int answer =
         win.MessageBoxA(InstallState.progressDialog, text, caption, MB_ICONWARNING | MB_OKCANCEL);
     return answer == IDOK ? 1 : 0;

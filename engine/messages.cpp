@@ -1,7 +1,7 @@
 // Message boxes that end an installation, and the centring of dialogs over their owner.
 #include "engine/messages.h"
 
-const char ABORT_CAPTION[] = "Aborting Install";
+const char ABORT_CAPTION[] = CAPTION_ABORT;
 
 void ShowAbortMessage(HWND owner, const char* text) {
     win.MessageBoxA(owner, text, ABORT_CAPTION, MB_OK);

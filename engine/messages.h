@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/win32api.h"
+#include "resources/ui_table.h"  // the texts and captions of the boxes
 
 extern const char ABORT_CAPTION[];  // "Aborting Install"
 

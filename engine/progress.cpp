@@ -7,7 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void DeleteBarTools(const BarTools& tools) {
 // Opens the target for output. An existing file is cut to nothing first, so it never keeps
 // old bytes beyond what this item writes, even when the item fails part-way.
 int OpenOutputFile(void) {
-    const char* failed = "Due to unknown file error (%#X) during open for output.";
+    const char* failed = MSG_OPEN_OUTPUT_FAILED;
     if (!OpenFileField(&InstallState.outputFile, InstallState.targetPath, GENERIC_WRITE, 0,
                        OPEN_ALWAYS, failed))
         return 0;

@@ -11,7 +11,7 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 
 namespace {
 
@@ -27,13 +27,13 @@ int EndDecodedItem(uint32_t produced) {
 
 int RefuseDamagedSource(void) {
     char text[96];
-    win.wsprintfA(text, "The source file (%s) is damaged!", CurrentEntry().sourceName);
+    win.wsprintfA(text, MSG_SOURCE_DAMAGED, CurrentEntry().sourceName);
     ShowAbortMessage(InstallState.progressDialog, text);
     return 0;
 }
 
 int RefuseCorruptInstaller(void) {
-    ShowAbortMessage(InstallState.progressDialog, "Install program is corrupted!");
+    ShowAbortMessage(InstallState.progressDialog, MSG_INSTALLER_CORRUPTED);
     return 0;
 }
 
@@ -61,7 +61,7 @@ int RefillInput(void) {
 // the item goes to.
 int RefuseFullDisk(void) {
     char text[64];
-    win.wsprintfA(text, "Due to insufficient space on drive (%s:).", InstallState.targetDrive);
+    win.wsprintfA(text, MSG_DISK_FULL, InstallState.targetDrive);
     ShowAbortMessage(InstallState.progressDialog, text);
     return 0;
 }
@@ -227,8 +227,7 @@ int WriteOutput(const uint8_t* bytes, uint32_t count) {
     if (!win.WriteFile(InstallState.outputFile, bytes, count, &written, NULL)) {
         DWORD code = win.GetLastError();
         if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return RefuseFullDisk();
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during file generation!", code);
+        ShowCodeMessage(InstallState.progressDialog, MSG_GENERATION_FAILED, code);
         return 0;
     }
     if (written < count) return RefuseFullDisk();
@@ -240,9 +239,7 @@ int ReadFromInstaller(void) {
                                                                        : InstallState.bufferSize;
     DWORD got = 0;
     if (!win.ReadFile(InstallState.installerFile, InstallState.inBuffer, wanted, &got, NULL)) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during file extraction!",
-                        win.GetLastError());
+        ShowCodeMessage(InstallState.progressDialog, MSG_EXTRACTION_FAILED, win.GetLastError());
         return 0;
     }
     if (got != wanted) return RefuseCorruptInstaller();  // shorter than its package says
@@ -256,9 +253,7 @@ int ReadFromSource(void) {
     DWORD got = 0;
     if (!win.ReadFile(InstallState.sourceFile, InstallState.inBuffer, InstallState.bufferSize, &got,
                       NULL)) {
-        ShowCodeMessage(InstallState.progressDialog,
-                        "Due to unknown file error (%#X) during read operation.",
-                        win.GetLastError());
+        ShowCodeMessage(InstallState.progressDialog, MSG_READ_FAILED, win.GetLastError());
         return 0;
     }
     // A short read is the end of the source file, not a failure.

@@ -4,9 +4,10 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <strings.h>
 
 #include "platform/sim/sim.h"
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 
 // Generated at build time from resources/dirhlp.txt and resources/compfiles.bin.
 extern const uint8_t qvDirHelpText[];
@@ -20,6 +21,7 @@ sim::DialogData DialogHead(const char* name, const char* caption, int x, int y, 
                            int height, DWORD style, int pointSize, const char* faceName) {
     sim::DialogData dialog;
     dialog.name = name;
+    dialog.windowName = DialogWindowName(name);
     dialog.caption = caption;
     dialog.x = x, dialog.y = y, dialog.width = width, dialog.height = height;
     dialog.style = style;
@@ -62,8 +64,16 @@ void RegisterDialogs() {
 
 }  // namespace
 
+// The simulated Windows knows neither dialog: the names come from here.
+const char* DialogWindowName(const char* templateName) {
+    if (strcasecmp(templateName, TEMPLATE_DIRDLG) == 0) return WINDOW_DIRDLG;
+    if (strcasecmp(templateName, TEMPLATE_PROGRESSDLG) == 0) return WINDOW_PROGRESSDLG;
+    return "";
+}
+
 void RegisterInstallerResources() {
     RegisterDialogs();
-    sim::RegisterResource("DIRHLP", "TEXT", qvDirHelpText, qvDirHelpTextSize);
-    sim::RegisterResource("COMPFILES", "BINARY", qvPlaceholderPackage, qvPlaceholderPackageSize);
+    sim::RegisterResource(RES_HELP_TEXT, RES_TYPE_TEXT, qvDirHelpText, qvDirHelpTextSize);
+    sim::RegisterResource(RES_PACKAGE, RES_TYPE_BINARY, qvPlaceholderPackage,
+                          qvPlaceholderPackageSize);
 }

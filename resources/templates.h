@@ -8,3 +8,8 @@
 // them into the module on Windows. A program that runs installer code on the simulated Windows
 // calls it once before (setupsim, the test fixture); calling it again changes nothing.
 void RegisterInstallerResources();
+
+// The name the simulated Windows' transcript gives a dialog of this template ("" for the
+// template's name in lower case): also for the templates of an installer file, which setupsim
+// registers in place of these.
+const char* DialogWindowName(const char* templateName);

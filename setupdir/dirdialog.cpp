@@ -12,7 +12,7 @@ char* DirDialogTarget;
 
 namespace {
 
-const char HELP_CAPTION[] = "Choose a Directory";
+const char HELP_CAPTION[] = CAPTION_HELP;
 // The help text resource carries no terminator, so it is copied into a buffer with room for
 // one. Larger than the text we ship (2034 bytes); a longer text would be cut here.
 const DWORD HELP_TEXT_CAPACITY = 4096;
@@ -24,14 +24,14 @@ INT_PTR OnInitDialog(HWND dialog) {
 }
 
 void OnAbortInstall(HWND dialog) {
-    ShowAbortMessage(dialog, "Aborting install at users request!");
+    ShowAbortMessage(dialog, MSG_USER_ABORT);
     EndModalDialog(dialog, 0);
 }
 
 // Shows the resource's bytes, exactly as stored, in a box over the dialog. A help text that
 // cannot be loaded shows nothing; the dialog stays usable either way.
 void ShowDirectoryHelp(HWND dialog) {
-    HRSRC info = win.FindResourceA(InstallState.instance, "dirHlp", "TEXT");
+    HRSRC info = win.FindResourceA(InstallState.instance, RES_HELP_TEXT, RES_TYPE_TEXT);
     if (info == NULL) return;
     HGLOBAL loaded = win.LoadResource(InstallState.instance, info);
     if (loaded == NULL) return;
@@ -68,9 +68,9 @@ void OnCommand(HWND dialog, WORD id) {
 
 int ChooseTargetDirectory(HINSTANCE instance, HWND owner, char* target) {
     DirDialogTarget = target;
-    INT_PTR result = RunModalDialog(instance, "DIRDLG", owner, DirDialogProc);
+    INT_PTR result = RunModalDialog(instance, TEMPLATE_DIRDLG, owner, DirDialogProc);
     if (result == -1) {
-        ShowAbortMessage(owner, "Unable to create the directory dialog!");
+        ShowAbortMessage(owner, MSG_NO_DIRECTORY_DIALOG);
         return 0;
     }
     return result != 0;

@@ -8,11 +8,11 @@
 #include "engine/core/paths.h"
 #include "setupdir/setupdir.h"
 
-const char DIR_TOKEN[] = "QRVNE32";
+const char DIR_TOKEN[] = DIR_TOKEN_TEXT;
 
 namespace {
 
-const char ERROR_CAPTION[] = "Error";
+const char ERROR_CAPTION[] = CAPTION_ERROR;
 
 // The first three characters of `path` (drive letter, ':' and '\' in a well-formed text).
 void RootOf(const char* path, char root[4]) {
@@ -25,9 +25,9 @@ void RootOf(const char* path, char root[4]) {
 }
 
 void ShowMissingTokenMessage(HWND owner) {
-    char text[64] = "Directory must include ";
+    char text[64] = MSG_MISSING_TOKEN_START;
     strcat(text, DIR_TOKEN);
-    strcat(text, " in its name");
+    strcat(text, MSG_MISSING_TOKEN_END);
     ShowDirectoryError(owner, text);
 }
 
@@ -45,12 +45,12 @@ int IsDirectory(const char* path) {
 // The final directory exists: it may be used only when it is the product's earlier directory.
 int ExistingDirectoryIsOurs(const char* path, HWND owner) {
     char directory[PRODUCT_SETTING_SIZE];
-    ReadProductSetting("Directory", directory);
+    ReadProductSetting(SETTING_DIRECTORY, directory);
     if (SameShortPath(path, directory)) return 1;
     char oldDirectory[PRODUCT_SETTING_SIZE];
-    ReadProductSetting("OldDirectory", oldDirectory);
+    ReadProductSetting(SETTING_OLD_DIRECTORY, oldDirectory);
     if (SameShortPath(path, oldDirectory)) return 1;
-    ShowDirectoryError(owner, "Directory name already in use by another program choose another!");
+    ShowDirectoryError(owner, MSG_DIRECTORY_IN_USE);
     return 0;
 }
 
@@ -69,13 +69,13 @@ int ValidateTargetDirectory(HWND dialog) {
     for (int i = 0; i < TYPED_DIR_SIZE; i++) upper[i] = AsciiUpper(typed[i]);
 
     if (strlen(typed) < 2 || typed[1] != ':') {
-        ShowDirectoryError(dialog, "Invalid Directory Name!");
+        ShowDirectoryError(dialog, MSG_INVALID_DIRECTORY);
         return 0;
     }
     if (!IsFixedDrive(dialog, typed)) return 0;
     uint64_t freeKilobytes = 0;
     if (!GetFreeKilobytes(typed, &freeKilobytes) || freeKilobytes < MIN_FREE_KB) {
-        ShowDirectoryError(dialog, "Insufficient Space on Drive!");
+        ShowDirectoryError(dialog, MSG_NO_SPACE_ON_DRIVE);
         return 0;
     }
     if (strstr(upper, DIR_TOKEN) == NULL) {
@@ -91,7 +91,7 @@ int IsFixedDrive(HWND owner, const char* path) {
     char root[4];
     RootOf(path, root);
     if (win.GetDriveTypeA(root) == DRIVE_FIXED) return 1;
-    ShowDirectoryError(owner, "You must install on a Fixed Drive!");
+    ShowDirectoryError(owner, MSG_NOT_FIXED_DRIVE);
     return 0;
 }
 
@@ -112,7 +112,7 @@ int CreateTargetDirectory(const char* path, HWND owner) {
     char working[PATH_FIELD_SIZE];
     char* first = CopyIfFits(working, sizeof working, path) ? strchr(working, '\\') : NULL;
     if (first == NULL) {
-        ShowDirectoryError(owner, "Invalid Directory Name");
+        ShowDirectoryError(owner, MSG_INVALID_DIRECTORY_LEVEL);
         return 0;
     }
     // Every level below the drive root, one prefix at a time; a trailing separator is dropped.
@@ -121,7 +121,7 @@ int CreateTargetDirectory(const char* path, HWND owner) {
         *separator = '\0';
         if (separator[1] == '\0') break;
         if (!CreateIntermediateLevel(working)) {
-            ShowDirectoryError(owner, "Creating Directory Name");
+            ShowDirectoryError(owner, MSG_CREATING_DIRECTORY);
             return 0;
         }
         *separator = '\\';
@@ -130,6 +130,6 @@ int CreateTargetDirectory(const char* path, HWND owner) {
     if (win.GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(working))
         return ExistingDirectoryIsOurs(working, owner);
     // A file of that name (or a level that vanished) can never be the target directory.
-    ShowDirectoryError(owner, "Creating Directory Name");
+    ShowDirectoryError(owner, MSG_CREATING_DIRECTORY);
     return 0;
 }

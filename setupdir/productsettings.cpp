@@ -9,9 +9,9 @@
 
 namespace {
 
-const char PRODUCT_KEY[] = "SOFTWARE\\VarnookSW\\Quorvane by Varnook";
-const char PRODUCT_SECTION[] = "Quorvane by Varnook";
-const char SHORT_PRODUCT_SECTION[] = "Quorvane";
+const char PRODUCT_KEY[] = PRODUCT_REGISTRY_KEY;
+const char PRODUCT_SECTION[] = PRODUCT_INI_SECTION;
+const char SHORT_PRODUCT_SECTION[] = PRODUCT_SHORT_INI_SECTION;
 
 // The registry value as read; 0 when the key cannot be opened for all access, the value is
 // missing or too long, or it fills the whole buffer without a terminator.

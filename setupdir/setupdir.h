@@ -7,7 +7,7 @@
 #include <stdint.h>
 
 #include "platform/win32api.h"
-#include "resources/dialog_numbers.h"  // the controls of DIRDLG
+#include "resources/ui_table.h"  // the controls of DIRDLG
 
 // Must occur somewhere in the upper-cased directory text.
 extern const char DIR_TOKEN[];  // "QRVNE32"

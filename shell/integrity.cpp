@@ -10,7 +10,7 @@
 
 namespace {
 
-const char SEEK_FAILED[] = "Due to unknown file error (%#X) during seek on executables.";
+const char SEEK_FAILED[] = MSG_SEEK_EXECUTABLES_FAILED;
 
 // The installer file and the read buffer, released in whatever state the check left them.
 void ReleaseCheckResources(void) {
@@ -34,8 +34,7 @@ int ReadTrailer(HWND owner, uint32_t* covered, uint32_t* stored) {
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (InstallState.installerFile == INVALID_HANDLE_VALUE) {
         InstallState.installerFile = NULL;
-        ShowCodeMessage(owner, "Due to unknown file error (%#X) during open of executables.",
-                        win.GetLastError());
+        ShowCodeMessage(owner, MSG_OPEN_EXECUTABLES_FAILED, win.GetLastError());
         return 0;
     }
     *covered = win.SetFilePointer(InstallState.installerFile, -4, NULL, FILE_END);
@@ -46,8 +45,7 @@ int ReadTrailer(HWND owner, uint32_t* covered, uint32_t* stored) {
     uint8_t trailer[4] = {0, 0, 0, 0};
     DWORD read = 0;
     if (!win.ReadFile(InstallState.installerFile, trailer, 4, &read, NULL)) {
-        ShowCodeMessage(owner, "Due to unknown file error (%#X) during read of executables.",
-                        win.GetLastError());
+        ShowCodeMessage(owner, MSG_READ_EXECUTABLES_FAILED, win.GetLastError());
         return 0;
     }
     *stored = (uint32_t)trailer[0] | (uint32_t)trailer[1] << 8 | (uint32_t)trailer[2] << 16 |
@@ -65,7 +63,7 @@ int TakeReadBuffer(HWND owner) {
     if (InstallState.inBufferHandle != NULL)
         InstallState.inBuffer = (uint8_t*)win.GlobalLock(InstallState.inBufferHandle);
     if (InstallState.inBuffer != NULL) return 1;
-    ShowAbortMessage(owner, "Unable to allocate read buffers!");
+    ShowAbortMessage(owner, MSG_NO_READ_BUFFERS);
     return 0;
 }
 
@@ -108,6 +106,6 @@ int CheckInstallerIntegrity(HINSTANCE /*instance*/, HWND owner) {
     }
     ReleaseCheckResources();
     if (sum == stored) return 0;
-    ShowAbortMessage(owner, "Install program is corrupted!");
+    ShowAbortMessage(owner, MSG_INSTALLER_CORRUPTED);
     return 1;
 }

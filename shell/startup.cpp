@@ -13,11 +13,11 @@
 namespace {
 
 const char MAIN_CLASS[] = "generic";
-const char MAIN_TITLE[] = "Installation of Quorvane 3.2";
+const char MAIN_TITLE[] = CAPTION_MAIN_WINDOW;
 const COLORREF MAIN_WINDOW_BLUE = RGB(0, 0, 255);
 const char PROGRAM_FILES_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const char PRODUCT_SUBDIR[] = "VarnookSW\\QRVNE32";  // joined after a '\'
-const char FIXED_DEFAULT_DIR[] = "C:\\VarnookSW\\QRVNE32";
+const char PRODUCT_SUBDIR[] = PRODUCT_DIR_UNDER_PROGRAM_FILES;  // joined after a '\'
+const char FIXED_DEFAULT_DIR[] = PRODUCT_FALLBACK_DIR;
 
 int RegisterMainWindowClass(HINSTANCE instance, HBRUSH background) {
     WNDCLASSA windowClass;
@@ -44,12 +44,10 @@ HWND ShowMainWindow(HINSTANCE instance) {
 
 // 1 when the product itself is running (the user has been told).
 int ProductIsRunning(HWND mainWindow) {
-    if (win.FindWindowA("QVMain", NULL) == NULL && win.FindWindowA("QVMENU", NULL) == NULL)
+    if (win.FindWindowA(PRODUCT_WINDOW_CLASS, NULL) == NULL &&
+        win.FindWindowA(PRODUCT_MENU_WINDOW_CLASS, NULL) == NULL)
         return 0;
-    ShowAbortMessage(mainWindow,
-                     "An instance of the Quorvane application is presently active in Windows.  "
-                     "You must close that instance before attempting to install this new copy "
-                     "of the Quorvane application!");
+    ShowAbortMessage(mainWindow, MSG_PRODUCT_RUNNING);
     return 1;
 }
 
@@ -59,9 +57,7 @@ int RecordSourceDir(HWND mainWindow) {
     DWORD length = win.GetCurrentDirectoryA(SOURCE_DIR_SIZE, InstallState.sourceDir);
     if (length < SOURCE_DIR_SIZE) return 1;
     memset(InstallState.sourceDir, 0, sizeof InstallState.sourceDir);
-    ShowAbortMessage(mainWindow,
-                     "The installation must be started from a directory whose path is at most "
-                     "143 characters long.");
+    ShowAbortMessage(mainWindow, MSG_SOURCE_DIR_TOO_LONG);
     return 0;
 }
 

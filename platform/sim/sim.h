@@ -56,6 +56,10 @@ struct DriveConfig {
     bool shortNames = true;
 };
 
+// The system font's dialog base units that MachineConfig starts with (see there).
+const int kSystemFontBaseX = 9;
+const int kSystemFontBaseY = 16;
+
 struct MachineConfig {
     std::string root;                 // sandbox root on the host; must exist or be creatable
     std::vector<DriveConfig> drives;  // default: A: removable, C: fixed
@@ -76,8 +80,8 @@ struct MachineConfig {
         int pointSize = 0;
         int baseX = 0, baseY = 0;
     };
-    int systemFontBaseX = 9;
-    int systemFontBaseY = 16;
+    int systemFontBaseX = kSystemFontBaseX;
+    int systemFontBaseY = kSystemFontBaseY;
     std::vector<DialogFont> dialogFonts{{"System", 8, 7, 13}};
     // How long (virtual ms) a program started by WinExec keeps running. Meanwhile its file is
     // in use, as for a running program on Windows: deleting it fails with ERROR_ACCESS_DENIED,
@@ -101,7 +105,7 @@ DriveConfig DisketteDrive(char letter, DWORD freeClusters);
 void Boot(const MachineConfig& config);
 const MachineConfig& Config();
 
-// Registry under HKEY_LOCAL_MACHINE; keyPath like "SOFTWARE\\VarnookSW\\Quorvane by Varnook".
+// Registry under HKEY_LOCAL_MACHINE; keyPath like "SOFTWARE\\Vendor\\Product".
 // A string value is stored with its terminator, as Windows stores REG_SZ.
 void SetRegistryString(const std::string& keyPath, const std::string& valueName,
                        const std::string& value);
@@ -127,7 +131,7 @@ void AddRunningWindow(const std::string& className, const std::string& title = "
 void SetLaunchResult(const std::string& program, UINT result);
 
 // Resources of the installer module beyond those the program registered (replaces one of the
-// same name and type, e.g. "COMPFILES"/"BINARY"). Forgotten at the next Boot.
+// same name and type, e.g. a package block of type "BINARY"). Forgotten at the next Boot.
 void SetResource(const std::string& name, const std::string& type,
                  const std::vector<uint8_t>& bytes);
 HINSTANCE ModuleInstance();
@@ -150,6 +154,9 @@ struct DialogControlData {
 
 struct DialogData {
     std::string name;  // template name, matched regardless of case
+    // The dialog's name in the transcript, by which scripted actions may also address it;
+    // "" for the template name in lower case.
+    std::string windowName;
     std::string caption;
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
     DWORD style = 0;
@@ -159,7 +166,7 @@ struct DialogData {
 };
 
 void RegisterDialog(const DialogData& dialog);
-// A raw resource such as "DIRHLP"/"TEXT"; the bytes are copied.
+// A raw resource such as a help text of type "TEXT"; the bytes are copied.
 void RegisterResource(const std::string& name, const std::string& type, const uint8_t* bytes,
                       size_t size);
 // The bytes of a registered resource, for tests (empty when there is none; no facade counters).
@@ -322,7 +329,7 @@ struct Event {
 //   launch      command, show, cwd, program, result   (program: the file found, or "")
 //   stuck       dialog, reason ("idle": nothing pending; "step-limit")
 // Owner and dialog names: "main" (the first top-level window; later ones "window2", ...),
-// "dirdlg" (DIRDLG), "progress" (PROGRESSDLG), another dialog's template name in lower case,
+// a dialog's DialogData::windowName (without one, its template name in lower case),
 // "none" (no window), "external:<class>" (an AddRunningWindow window), "screen" (GetDC(NULL)).
 // Paths are full simulated paths, existing components in the case stored on disk.
 const std::vector<Event>& Transcript();

@@ -157,7 +157,7 @@ enum class WindowKind { TopLevel, Dialog, Control, External };
 struct Window {
     HWND handle = nullptr;
     WindowKind kind = WindowKind::TopLevel;
-    std::string name;  // transcript name: "main", "dirdlg", "progress", ...
+    std::string name;  // transcript name: "main", a dialog's windowName, ...
     std::string className;
     std::string text;
     DWORD style = 0;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "engine/engine.h"
+#include "resources/ui_table.h"
 #include "tests/support/engine_harness.h"
 #include "tests/support/sim_fixture.h"
 
@@ -139,7 +140,7 @@ TEST_F(EngineCopyPhase, AbortInstallEndsTheDialogBetweenSteps) {
         if (c.result == 0) expected = {"Aborting install at users request!"};
         EXPECT_EQ(MessageTexts(), expected) << c.name;
         for (const sim::MessageBoxRecord& box : sim::MessageBoxes())
-            EXPECT_EQ(box.owner, "progress") << c.name;
+            EXPECT_EQ(box.owner, WINDOW_PROGRESSDLG) << c.name;
         // The post-launch pass runs only after a completed copy phase.
         EXPECT_EQ(sim::EventsOf("launch").size(), c.result == 1 ? 1u : 0u) << c.name;
         EXPECT_EQ(HeldResources(), "") << c.name;
@@ -284,7 +285,7 @@ TEST_F(EngineCopyPhase, TimerThatCannotBeArmedEndsTheInstallation) {
         ASSERT_EQ(boxes.size(), 1u) << nth;
         EXPECT_EQ(boxes[0].text, "Due to unknown timer error (0X8) during installation!") << nth;
         EXPECT_EQ(boxes[0].caption, "Aborting Install") << nth;
-        EXPECT_EQ(boxes[0].owner, "progress") << nth;
+        EXPECT_EQ(boxes[0].owner, WINDOW_PROGRESSDLG) << nth;
         EXPECT_FALSE(AnyStuck()) << nth;
         EXPECT_EQ(HeldResources(), "") << nth;
     }

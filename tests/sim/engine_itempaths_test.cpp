@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "engine/engine.h"
+#include "resources/ui_table.h"
 #include "tests/support/engine_harness.h"
 #include "tests/support/sim_fixture.h"
 
@@ -238,7 +239,7 @@ TEST_F(EngineItemPaths, DisketteMessagesOnlyFromARemovableDriveAndOnlyOnLabelCha
         EXPECT_EQ(MessageTexts(), expected) << driveType;
         for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
             EXPECT_EQ(box.caption, "Change Diskettes");
-            EXPECT_EQ(box.owner, "progress");
+            EXPECT_EQ(box.owner, WINDOW_PROGRESSDLG);
             EXPECT_EQ(box.style, MB_OK);
         }
     }
@@ -322,7 +323,7 @@ TEST_F(EngineItemPaths, FailuresEndTheInstallationWithTheirMessage) {
         ASSERT_FALSE(boxes.empty()) << c.name;
         EXPECT_EQ(boxes.back().text, c.message) << c.name;
         EXPECT_EQ(boxes.back().caption, "Aborting Install") << c.name;
-        EXPECT_EQ(boxes.back().owner, "progress") << c.name;
+        EXPECT_EQ(boxes.back().owner, WINDOW_PROGRESSDLG) << c.name;
         EXPECT_EQ(HeldResources(), "") << c.name;
     }
     // The passed-over program is never deleted, whatever its entry says.

@@ -405,3 +405,33 @@ TEST_F(SimDefaultAnswers, AnUnscriptedRetryPromptGivesUpAfterAHundredRepeats) {
 }
 
 }  // namespace
+
+namespace {
+
+// The transcript's name of a dialog is what the program registered with its template, else the
+// template's name in lower case; a scripted action reaches the dialog by either name.
+TEST_F(SimDialogs, DialogNamesComeFromTheProgram) {
+    const struct {
+        const char* windowName;
+        const char* actionFor;
+        const char* recorded;
+    } cases[] = {{"", "", "namedlg"},
+                 {"", "NAMEDLG", "namedlg"},
+                 {"chooser", "chooser", "chooser"},
+                 {"chooser", "namedlg", "chooser"}};
+    for (const auto& c : cases) {
+        SetUp();
+        sim::DialogData d;
+        d.name = "NameDlg";
+        d.windowName = c.windowName;
+        d.controls = {{102, "BUTTON", "Ok", 1, 1, 40, 12, WS_CHILD | WS_VISIBLE}};
+        sim::RegisterDialog(d);
+        probe_.endOnCommand = 102;
+        sim::Press(102, c.actionFor);
+        EXPECT_EQ(Run("NAMEDLG"), 102) << c.recorded << " for " << c.actionFor;
+        EXPECT_EQ(sim::EventsOf("dialog").at(0).Get("dialog"), c.recorded);
+        EXPECT_EQ(sim::EventsOf("command").at(0).Get("dialog"), c.recorded);
+    }
+}
+
+}  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/sim/sim.h"
-#include "resources/dialog_numbers.h"  // the progress dialog's controls, for ControlTexts
+#include "resources/ui_table.h"  // the progress dialog's controls, for ControlTexts
 #include "tests/support/package_builder.h"
 
 // Small, so that test installers stay small; the engine takes the offset from the state.

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/sim/sim.h"
+#include "resources/ui_table.h"
 #include "tests/sweep/sweep_scenarios.h"
 #include "tools/common/scratch_folder.h"
 
@@ -141,8 +142,11 @@ std::vector<std::string> NewBoxes(const CleanRun& clean) {
 }
 
 bool InstallerCaption(const std::string& box) {
-    for (const char* caption :
-         {"Aborting Install|", "Error|", "Change Diskettes|", "Error locating file: "})
+    std::string missingFile = CAPTION_MISSING_FILE;
+    missingFile.erase(missingFile.find("%s"));  // the caption goes on with the file's name
+    for (const std::string& caption :
+         {std::string(CAPTION_ABORT "|"), std::string(CAPTION_ERROR "|"),
+          std::string(CAPTION_DISKETTES "|"), missingFile})
         if (box.rfind(caption, 0) == 0) return true;
     return false;
 }
@@ -215,10 +219,10 @@ struct Injection {
 std::string WorkAfterAbortMessage() {
     bool told = false;
     for (const sim::Event& event : sim::Transcript()) {
-        if (event.kind == "messagebox" && event.Get("caption") == "Aborting Install") told = true;
+        if (event.kind == "messagebox" && event.Get("caption") == CAPTION_ABORT) told = true;
         if (told && (event.kind == "write" || event.kind == "mkdir" || event.kind == "launch" ||
                      event.kind == "filetime" || event.kind == "attributes"))
-            return "went on after Aborting Install (" + event.kind + " " + event.Get("path") +
+            return "went on after " CAPTION_ABORT " (" + event.kind + " " + event.Get("path") +
                    event.Get("command") + "); ";
     }
     return "";

@@ -62,9 +62,9 @@ void PutInstaller(const std::vector<TestItem>& items) {
 
 // The user types `directory` and presses Ok; should Ok be refused, Abort Install ends it.
 void ChooseDirectory(const std::string& directory) {
-    sim::Type(DIRDLG_EDIT, directory, "dirdlg");
-    sim::Press(DIRDLG_OK, "dirdlg");
-    sim::Press(DIRDLG_ABORT, "dirdlg");
+    sim::Type(DIRDLG_EDIT, directory, WINDOW_DIRDLG);
+    sim::Press(DIRDLG_OK, WINDOW_DIRDLG);
+    sim::Press(DIRDLG_ABORT, WINDOW_DIRDLG);
 }
 
 void ArrangeFirstInstall(const std::string& root) {
@@ -106,7 +106,7 @@ void ArrangeReinstall(const std::string& root) {
                   Missing("GONE.TXT", "Disk 2")});
     sim::AnswerMessageBox(IDCANCEL, "skip the install");  // pass over the missing GONE.TXT
     sim::AnswerMessageBox(IDCANCEL, "skip the install");  // and any other source not found
-    sim::Press(DIRDLG_HELP, "dirdlg");
+    sim::Press(DIRDLG_HELP, WINDOW_DIRDLG);
     ChooseDirectory("C:\\APPS\\QRVNE32");
 }
 

@@ -24,6 +24,7 @@ from qvtest import fail, stop  # noqa: E402
 PACKAGING = "docs/packaging.md"
 MAN_PAGES = ("docs/setuppack.1", "docs/setupsim.1")
 INSTALLER_SOURCES = ("shell", "setupdir", "engine")
+UI_TABLE = "resources/ui_table.h"  # the installer's texts and names, as macros
 
 
 def read(source, path):
@@ -113,7 +114,8 @@ def installer_literals(source):
         for name in sorted(os.listdir(os.path.join(source, folder))):
             if name.endswith(".cpp"):
                 literals += string_literals(read(source, f"{folder}/{name}"))
-    return literals
+    # A macro's pieces are joined across its line continuations, as the compiler joins them.
+    return literals + string_literals(read(source, UI_TABLE).replace("\\\n", "\n"))
 
 
 def is_message(literal):
@@ -144,13 +146,21 @@ def constant(source, path, name):
     return re.sub(r"\\(.)", r"\1", found.group(1))
 
 
+def defined(source, name):
+    found = re.search(rf'^#define {name} "((?:[^"\\]|\\.)*)"(?: *//.*)?$', read(source, UI_TABLE),
+                      re.M)
+    if not found:
+        sys.exit(f"FAILED: {UI_TABLE} no longer defines {name}")
+    return re.sub(r"\\(.)", r"\1", found.group(1))
+
+
 def built_in_names(source):
-    names = [constant(source, "shell/startup.cpp", name)
-             for name in ("MAIN_TITLE", "PROGRAM_FILES_KEY", "PRODUCT_SUBDIR", "FIXED_DEFAULT_DIR")]
-    names += [constant(source, "setupdir/dirvalidate.cpp", "DIR_TOKEN")]
-    names += [constant(source, "setupdir/productsettings.cpp", name)
-              for name in ("PRODUCT_KEY", "PRODUCT_SECTION", "SHORT_PRODUCT_SECTION")]
-    names += re.findall(r'FindWindowA\("(\w+)"', read(source, "shell/startup.cpp"))
+    names = [constant(source, "shell/startup.cpp", "PROGRAM_FILES_KEY")]
+    names += [defined(source, name)
+              for name in ("CAPTION_MAIN_WINDOW", "PRODUCT_DIR_UNDER_PROGRAM_FILES",
+                           "PRODUCT_FALLBACK_DIR", "DIR_TOKEN_TEXT", "PRODUCT_REGISTRY_KEY",
+                           "PRODUCT_INI_SECTION", "PRODUCT_SHORT_INI_SECTION",
+                           "PRODUCT_WINDOW_CLASS", "PRODUCT_MENU_WINDOW_CLASS")]
     minimum = re.search(r"MIN_FREE_KB = (\d+);", read(source, "setupdir/setupdir.h"))
     names.append(f"{minimum.group(1)} KB")
     return names

@@ -29,6 +29,7 @@ from png_image import PngImage  # noqa: E402
 import qvtest  # noqa: E402
 from qvtest import (SKIPPED, demo_built, demo_diskette_machine, json_lines, require, run,  # noqa: E402
                     stage_demo, write_file)
+from ui_table import UI  # noqa: E402
 
 CHROMIUM = shutil.which("chromium")
 TOLERANCE = 3  # pixels between the storyboard's rectangles and Wine's
@@ -96,10 +97,7 @@ def probe(storyboard, work):
 
 def template_controls(source):
     """The controls of each template in resources/dialogs.def: name -> [(id, text, x, y, w, h)]."""
-    numbers = {}
-    with open(os.path.join(source, "resources", "dialog_numbers.h")) as f:
-        for name, value in re.findall(r"#define (\w+) (-?\d+)", f.read()):
-            numbers[name] = int(value)
+    numbers = {name: value for name, value in UI.items() if isinstance(value, int)}
     templates, current = {}, None
     with open(os.path.join(source, "resources", "dialogs.def")) as f:
         for line in f:
@@ -115,7 +113,9 @@ def template_controls(source):
 
 
 def dialog_name(template):
-    return {"DIRDLG": "dirdlg", "PROGRESSDLG": "progress"}.get(template, template.lower())
+    names = {UI["TEMPLATE_DIRDLG"].upper(): UI["WINDOW_DIRDLG"],
+             UI["TEMPLATE_PROGRESSDLG"].upper(): UI["WINDOW_PROGRESSDLG"]}
+    return names.get(template, template.lower())
 
 
 class Screen:

@@ -6,9 +6,8 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from qvtest import manifest_item  # noqa: E402
 
-from gui_controls import HELP, OK  # noqa: E402
+from gui_controls import HELP, OK, PRODUCT_KEY  # noqa: E402  (re-exported)
 
-PRODUCT_KEY = "SOFTWARE\\VarnookSW\\Quorvane by Varnook"
 PLANTED = "C:\\Program.exe"  # where an unquoted "C:\Program Files\..." would find a program
 USER_DATA = b"the user's own data"
 # The user's database is older than the installation; both Windows must leave its date alone.

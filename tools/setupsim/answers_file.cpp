@@ -19,6 +19,7 @@
 //              the drive empty) and the right one at the next prompt
 #include "tools/setupsim/answers_file.h"
 
+#include "resources/ui_table.h"
 #include "tools/common/ascii.h"
 #include "tools/setupsim/toml_input.h"
 
@@ -26,7 +27,7 @@ namespace {
 
 const int kDirectoryField = 101;
 const int kOkButton = 102;
-const char kDirectoryDialog[] = "DIRDLG";
+const char kDirectoryDialog[] = TEMPLATE_DIRDLG;
 
 const std::vector<TableKeys> kAnswersKeys = {
     {"", {"directory", "press_ok", "action", "messagebox", "diskette"}},

@@ -5,6 +5,7 @@
 
 #include "pack/pe_image.h"
 #include "pack/pe_resources.h"
+#include "resources/templates.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ void CollectDialogs(const ResourceEntry& type, InstallerResources* out) {
         sim::DialogData dialog;
         if (!ParseDialogTemplate(name.subdir[0].entries[0].data, &dialog)) continue;
         dialog.name = NarrowName(name.name);
+        dialog.windowName = DialogWindowName(dialog.name.c_str());
         out->dialogs.push_back(dialog);
     }
 }

@@ -8,6 +8,7 @@
 #include "pack/copy_table_rules.h"
 #include "pack/installer_reader.h"
 #include "platform/sim/sim.h"
+#include "resources/ui_table.h"
 #include "tools/common/scratch_folder.h"
 #include "tools/common/mtools.h"
 
@@ -92,12 +93,19 @@ void InsertDiskette(const std::string& installerPath, const DisketteContents* di
     for (const auto& [name, bytes] : diskette->files) sim::PutFile(drive + name, bytes);
 }
 
+std::string DisketteWanted(const std::string& label) {
+    const std::string prompt = MSG_INSERT_DISKETTE;
+    size_t hole = prompt.find("%s");
+    size_t from = prompt.rfind("the ", hole) + 4;
+    return prompt.substr(from, hole - from) + label + prompt.substr(hole + 2, 1);
+}
+
 void ScriptDisketteSwaps(const std::vector<DisketteContents>& diskettes,
                          const std::vector<std::string>& asked, const AnswersFile& answers,
                          const std::string& installerPath) {
     std::vector<AnswersFile::WrongDiskette> wrong = answers.wrongDiskettes;
     for (const std::string& label : asked) {
-        std::string named = "diskette labeled (" + label + ")";
+        std::string named = DisketteWanted(label);
         for (auto at = wrong.begin(); at != wrong.end(); ++at) {
             if (at->askedFor != label) continue;
             const DisketteContents* instead = Find(diskettes, at->insert);

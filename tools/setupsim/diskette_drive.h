@@ -41,6 +41,11 @@ struct DisketteChange {
 const std::vector<DisketteChange>& DisketteChanges();
 void ClearDisketteChanges();
 
+// The words by which both of the installer's diskette prompts ("Change Diskettes" and "Error
+// locating file") name the diskette they want, "diskette labeled (LABEL)", cut from the
+// prompt's text so that they follow it.
+std::string DisketteWanted(const std::string& label);
+
 // Queues the message-box answers that swap the diskettes for `asked`.
 void ScriptDisketteSwaps(const std::vector<DisketteContents>& diskettes,
                          const std::vector<std::string>& asked, const AnswersFile& answers,

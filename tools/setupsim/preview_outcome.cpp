@@ -1,13 +1,14 @@
 // setupsim's outcome of a preview: see preview_outcome.h.
 #include "tools/setupsim/preview_outcome.h"
 
+#include "resources/ui_table.h"
 #include "tools/common/ascii.h"
 
 namespace {
 
 const char kAbortCaption[] = "Aborting Install";
 const char kUserAbortText[] = "Aborting install at users request!";
-const char kDirectoryDialog[] = "DIRDLG";
+const char kDirectoryDialog[] = TEMPLATE_DIRDLG;
 
 const std::pair<Outcome, const char*> kNames[] = {{Outcome::Completed, "completed"},
                                                   {Outcome::Aborted, "aborted"},

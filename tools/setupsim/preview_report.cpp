@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 #include "tools/common/ascii.h"
 #include "tools/setupsim/preview_outcome.h"
 
@@ -86,7 +86,7 @@ std::vector<ReportEvent> BuildReport(const std::vector<sim::Event>& transcript, 
             report.push_back(Pick(e, "dialog", {"template", "result"}));
         } else if (e.kind == "rectangle" && e.Number("brushColor") == PROGRESS_BAR_COLOR) {
             barFill = e.Number("right") - e.Number("left");
-        } else if (e.kind == "text" && e.Get("dialog") == "progress" &&
+        } else if (e.kind == "text" && e.Get("dialog") == WINDOW_PROGRESSDLG &&
                    e.Number("control") == PROGRESSDLG_PERCENT) {
             report.push_back(
                 {e.t, "progress", {Text("percent", e.Get("text")), Number("fill", barFill)}});

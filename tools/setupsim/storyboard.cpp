@@ -11,7 +11,7 @@
 #include <map>
 
 #include "engine/installstate.h"
-#include "resources/dialog_numbers.h"
+#include "resources/ui_table.h"
 #include "tools/common/ascii.h"
 
 namespace {
@@ -94,7 +94,7 @@ void OnDialog(Builder& b, size_t i, const sim::Event& e) {
     d.clientLeft = (int)e.Number("clientLeft"), d.clientTop = (int)e.Number("clientTop");
     d.baseY = (int)e.Number("baseY");
     b.screen.dialogs.push_back(d);
-    if (d.name == "progress") b.lastQuarter = -1;
+    if (d.name == WINDOW_PROGRESSDLG) b.lastQuarter = -1;
     Pend(b, i, "The dialog " + d.templateName + " opens: \"" + d.caption + "\"");
 }
 
@@ -140,7 +140,8 @@ void OnText(Builder& b, size_t i, const sim::Event& e) {
     if (!c) return;
     c->text = e.Get("text");
     if (e.Get("source") == "user") Pend(b, i, "The user types \"" + c->text + "\"");
-    if (e.Get("dialog") == "progress" && c->id == PROGRESSDLG_PERCENT) OnPercent(b, i, c->text);
+    if (e.Get("dialog") == WINDOW_PROGRESSDLG && c->id == PROGRESSDLG_PERCENT)
+        OnPercent(b, i, c->text);
 }
 
 void OnRectangle(Builder& b, size_t /*index*/, const sim::Event& e) {
@@ -152,7 +153,7 @@ void OnRectangle(Builder& b, size_t /*index*/, const sim::Event& e) {
 }
 
 void OnTimerSet(Builder& b, size_t i, const sim::Event& e) {
-    if (e.Get("window") == "progress" && e.Number("id") == TIMER_DONE)
+    if (e.Get("window") == WINDOW_PROGRESSDLG && e.Number("id") == TIMER_DONE)
         Pend(b, i, "The end pause: the full bar stays for " + e.Get("ms") + " ms");
 }
 

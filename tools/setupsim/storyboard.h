@@ -35,7 +35,7 @@ struct StoryDialog {
     uint32_t style = 0;
     int x = 0, y = 0, width = 0, height = 0;  // window rectangle, screen pixels
     int clientLeft = 0, clientTop = 0;        // client area inside the window
-    int baseY = 16;                           // the font's height in dialog base units
+    int baseY = sim::kSystemFontBaseY;        // the font's height in dialog base units
     std::vector<StoryControl> controls;
     std::vector<StoryDrawing> drawings;  // in the order drawn
 };
