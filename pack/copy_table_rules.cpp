@@ -73,10 +73,6 @@ void AddProblem(std::vector<std::string>* problems, const std::string& field,
 
 }  // namespace
 
-bool IsPrintableAscii(const std::string& text) {
-    return FirstUnprintable(text) == std::string::npos;
-}
-
 std::string ShownText(const std::string& text) {
     static const char HEX[] = "0123456789ABCDEF";
     std::string shown;

@@ -28,8 +28,6 @@ bool IsPlainFileName(const std::string& name);
 // it one that Windows creates as written.
 std::string DirSpecProblem(const std::string& spec);
 
-bool IsPrintableAscii(const std::string& text);
-
 // `text` fit for a message: bytes outside printable ASCII shown as \xNN.
 std::string ShownText(const std::string& text);
 

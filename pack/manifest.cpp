@@ -321,7 +321,3 @@ ParsedManifest LoadManifestFile(const std::string& path) {
     std::vector<uint8_t> bytes = ReadFileBytes(path);
     return ParseManifestFile(std::string(bytes.begin(), bytes.end()), path, FolderOf(path));
 }
-
-std::vector<ManifestItem> LoadManifest(const std::string& path) {
-    return LoadManifestFile(path).items;
-}

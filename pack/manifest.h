@@ -24,9 +24,6 @@ struct ManifestItem {
 std::vector<ManifestItem> ParseManifest(const std::string& text, const std::string& displayName,
                                         const std::string& baseDir);
 
-// Reads and parses the manifest file at `path` (sources relative to its folder).
-std::vector<ManifestItem> LoadManifest(const std::string& path);
-
 // The items and the installer-wide settings (execution_level, icon, [version]).
 struct ParsedManifest {
     std::vector<ManifestItem> items;
@@ -34,6 +31,7 @@ struct ParsedManifest {
 };
 ParsedManifest ParseManifestFile(const std::string& text, const std::string& displayName,
                                  const std::string& baseDir);
+// Reads and parses the manifest file at `path` (sources relative to its folder).
 ParsedManifest LoadManifestFile(const std::string& path);
 
 // The packed name a compressed item gets by default: the last character of the extension

@@ -115,10 +115,3 @@ using sim::HeldResources;
 inline void ExpectNothingHeld() {
     EXPECT_EQ(sim::HeldResources(), "") << "left held";
 }
-
-// The kinds of the transcript's events, one per line, for compact expectations.
-inline std::string EventKinds() {
-    std::string kinds;
-    for (const sim::Event& event : sim::Transcript()) kinds += event.kind + "\n";
-    return kinds;
-}
