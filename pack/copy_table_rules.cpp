@@ -1,11 +1,9 @@
 // The copy table's rules: names, dir values, external files and the diskette order.
 #include "pack/copy_table_rules.h"
 
-namespace {
+#include "engine/core/paths.h"
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
-}
+namespace {
 
 // A component of only dots (two or more) and spaces: Windows drops trailing dots and spaces
 // from a component, so "..." and ".. " climb a level as ".." does.
@@ -23,7 +21,7 @@ bool ClimbsUp(const std::string& component) {
 bool IsDeviceName(const std::string& name) {
     std::string stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem) c = UpperAscii(c);
+    for (char& c : stem) c = AsciiUpper(c);
     for (const char* device : {"CON", "PRN", "AUX", "NUL"})
         if (stem == device) return true;
     bool numbered = stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0;
@@ -47,10 +45,17 @@ std::string UnprintableProblem(const std::string& text) {
 }
 
 std::string FoldedPath(std::string path) {
-    for (char& c : path) c = c == '/' ? '\\' : UpperAscii(c);
+    for (char& c : path) c = c == '/' ? '\\' : AsciiUpper(c);
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
 }
+
+void AddProblem(std::vector<std::string>* problems, const std::string& field,
+                const std::string& value, const std::string& problem) {
+    if (!problem.empty()) problems->push_back(field + " '" + ShownText(value) + "' " + problem);
+}
+
+}  // namespace
 
 // The folder names of a dir value: after its drive prefix, split at separators; empty ones
 // (a doubled or trailing separator) are left out, as Windows passes over them.
@@ -65,13 +70,6 @@ std::vector<std::string> FolderNames(const std::string& spec) {
     }
     return names;
 }
-
-void AddProblem(std::vector<std::string>* problems, const std::string& field,
-                const std::string& value, const std::string& problem) {
-    if (!problem.empty()) problems->push_back(field + " '" + ShownText(value) + "' " + problem);
-}
-
-}  // namespace
 
 std::string ShownText(const std::string& text) {
     static const char HEX[] = "0123456789ABCDEF";

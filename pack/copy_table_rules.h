@@ -28,6 +28,10 @@ bool IsPlainFileName(const std::string& name);
 // it one that Windows creates as written.
 std::string DirSpecProblem(const std::string& spec);
 
+// The folder names of a dir value: after its drive prefix, split at separators, empty ones left
+// out.
+std::vector<std::string> FolderNames(const std::string& spec);
+
 // `text` fit for a message: bytes outside printable ASCII shown as \xNN.
 std::string ShownText(const std::string& text);
 

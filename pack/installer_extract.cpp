@@ -5,6 +5,7 @@
 // outside that folder, whatever the table says.
 #include <set>
 
+#include "engine/core/paths.h"
 #include "pack/copy_table_rules.h"
 #include "pack/file_io.h"
 #include "pack/installer_extract.h"
@@ -49,26 +50,17 @@ DecodedItem DecodeItem(const uint8_t* data, const InstallerView& view, size_t in
 
 std::string Folded(const std::string& text) {
     std::string key = text;
-    for (char& c : key) c = (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+    for (char& c : key) c = AsciiUpper(c);
     return key;
 }
 
 // The folders an item's dir names, each a plain name: "" -> none, "SAMPLES" -> SAMPLES,
 // "&WIN" -> "&WIN", "C:\DATA\X" -> C/DATA/X. False when a part could lead elsewhere.
 bool FoldersOf(const std::string& spec, std::vector<std::string>* folders) {
-    std::string rest = spec;
-    if (rest.size() >= 2 && rest[1] == ':') {
-        folders->push_back(rest.substr(0, 1));
-        rest = rest.substr(2);
-    }
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find_first_of("/\\", start);
-        if (end == std::string::npos) end = rest.size();
-        std::string part = rest.substr(start, end - start);
-        if (!part.empty() && !IsPlainFileName(part)) return false;
-        if (!part.empty()) folders->push_back(part);
-        start = end + 1;
+    if (spec.size() >= 2 && spec[1] == ':') folders->push_back(spec.substr(0, 1));
+    for (const std::string& name : FolderNames(spec)) {
+        if (!IsPlainFileName(name)) return false;
+        folders->push_back(name);
     }
     return true;
 }

@@ -131,3 +131,9 @@ std::string ItemLabel(const InstallerView& view, size_t index) {
         label += " (" + ShownText(view.items[index].entry.targetName) + ")";
     return label;
 }
+
+std::vector<CopyTableEntry> CopyTableEntries(const InstallerView& view) {
+    std::vector<CopyTableEntry> entries;
+    for (const InstallerItem& item : view.items) entries.push_back(item.entry);
+    return entries;
+}

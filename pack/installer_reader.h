@@ -50,6 +50,9 @@ struct InstallerView {
 
 InstallerView ReadInstaller(const uint8_t* data, size_t size, const ReaderOptions& options);
 
+// The copy table's entries of `view`, in order (what the diskette rules take).
+std::vector<CopyTableEntry> CopyTableEntries(const InstallerView& view);
+
 // The one search for the package-offset marker, shared by every tool: the offsets of each
 // occurrence of its bytes in data[from, to), leaving out any that overlap the range
 // [skipFrom, skipTo) (the package block: an item may hold the marker's bytes).

@@ -27,12 +27,6 @@ std::string ExternalPath(const std::string& dir, const CopyTableEntry& e) {
     return dir + "/" + ExternalFilePath(e);
 }
 
-std::vector<CopyTableEntry> EntriesOf(const InstallerView& view) {
-    std::vector<CopyTableEntry> entries;
-    for (const InstallerItem& item : view.items) entries.push_back(item.entry);
-    return entries;
-}
-
 DisketteFile FileAt(const std::string& hostPath, const std::string& name) {
     FileFacts facts;
     if (!ReadFileFacts(hostPath, &facts)) throw PackError("cannot read " + hostPath);
@@ -150,7 +144,7 @@ void MakeDiskettes(const std::vector<Diskette>& set, const DisketteOptions& opti
 // An embedded item read after the installer asked for another diskette comes from the
 // installer's own file, on the first diskette, which is then out of the drive.
 void WarnEmbeddedAfterSwap(const InstallerView& view, std::ostream& err) {
-    std::vector<std::string> inDrive = DisketteInDrive(EntriesOf(view));
+    std::vector<std::string> inDrive = DisketteInDrive(CopyTableEntries(view));
     for (size_t i = 0; i < view.items.size(); i++) {
         const CopyTableEntry& e = view.items[i].entry;
         if ((e.flags & CF_EMBEDDED) && e.storedSize && inDrive[i] != inDrive[0])

@@ -25,8 +25,8 @@
 
 namespace {
 
-const int kDirectoryField = 101;
-const int kOkButton = 102;
+const int kDirectoryField = DIRDLG_EDIT;
+const int kOkButton = DIRDLG_OK;
 const char kDirectoryDialog[] = TEMPLATE_DIRDLG;
 
 const std::vector<TableKeys> kAnswersKeys = {

@@ -64,9 +64,7 @@ std::vector<std::string> LabelsAskedFor(const std::string& installerImage, uint3
     options.packageOffset = packageOffset;
     InstallerView view = ReadInstaller(reinterpret_cast<const uint8_t*>(installerImage.data()),
                                        installerImage.size(), options);
-    std::vector<CopyTableEntry> entries;
-    for (const InstallerItem& item : view.items) entries.push_back(item.entry);
-    return DisketteRequests(entries);
+    return DisketteRequests(CopyTableEntries(view));
 }
 
 static std::vector<DisketteChange>& Changes() {

@@ -6,8 +6,8 @@
 
 namespace {
 
-const char kAbortCaption[] = "Aborting Install";
-const char kUserAbortText[] = "Aborting install at users request!";
+const char kAbortCaption[] = CAPTION_ABORT;
+const char kUserAbortText[] = MSG_USER_ABORT;
 const char kDirectoryDialog[] = TEMPLATE_DIRDLG;
 
 const std::pair<Outcome, const char*> kNames[] = {{Outcome::Completed, "completed"},
