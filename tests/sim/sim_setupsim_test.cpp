@@ -10,6 +10,7 @@
 #include "pack/installer_builder.h"
 
 #include "platform/win32api.h"
+#include "tests/support/pack_test_stubs.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/setupsim_fixture.h"
 #include "tests/support/sim_fixture.h"
@@ -274,12 +275,9 @@ TEST_F(SetupsimFiles, MachineFilesPutWhatTheyDescribe) {
 // The offset is read as setuppack's reader reads it: a package whose item holds the marker's
 // bytes is still found at the right place and installs those bytes.
 TEST_F(SetupsimFiles, PackageOffsetIsFoundOutsideThePackage) {
-#ifndef QV_PACK_TEST_STUBS
-    GTEST_SKIP() << "no test stubs (mingw) in this build";
-#else
-    std::string stubPath = std::string(QV_PACK_TEST_STUBS) + "/stub_i686.exe";
+    std::string stubPath = PackTestStubPath("i686");
+    if (stubPath.empty()) GTEST_SKIP() << "no i686 test stub (mingw) in this build";
     std::ifstream in(stubPath, std::ios::binary);
-    if (!in) GTEST_SKIP() << "no " << stubPath;
     std::vector<uint8_t> stub((std::istreambuf_iterator<char>(in)), {});
     std::string content = "before " +
                           std::string(PACKAGE_OFFSET_MARKER, PACKAGE_OFFSET_MARKER_SIZE) +
@@ -301,7 +299,6 @@ TEST_F(SetupsimFiles, PackageOffsetIsFoundOutsideThePackage) {
                       std::ios::binary);
     installed.assign(std::istreambuf_iterator<char>(got), {});
     EXPECT_EQ(installed, content);
-#endif
 }
 
 // An installer that is a folder or cannot be read is named as such.

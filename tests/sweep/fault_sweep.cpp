@@ -331,9 +331,7 @@ bool ParseCount(const char* text, unsigned* count) {
 }
 
 bool KnownOperation(const std::string& name) {
-    for (int id = 0; id < PLATFORM_CALL_COUNT; id++)
-        if (name == PlatformCallName(id)) return true;
-    return false;
+    return PlatformCallIdByName(name.c_str()) >= 0;
 }
 
 bool KnownScenario(const std::string& name) {

@@ -150,7 +150,7 @@ def defined(source, name):
     found = re.search(rf'^#define {name} "((?:[^"\\]|\\.)*)"(?: *//.*)?$', read(source, UI_TABLE),
                       re.M)
     if not found:
-        sys.exit(f"FAILED: {UI_TABLE} no longer defines {name}")
+        stop(f"{UI_TABLE} no longer defines {name}")
     return re.sub(r"\\(.)", r"\1", found.group(1))
 
 
