@@ -21,7 +21,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from qvtest import SKIPPED, manifest_item  # noqa: E402
+import qvtest  # noqa: E402
+from qvtest import SKIPPED, fail, manifest_item, read_file, write_file  # noqa: E402
 
 import pefile  # noqa: E402  (Debian's python3-pefile, in /usr/bin/python3)
 
@@ -42,10 +43,6 @@ NOT_ON_A_486 = re.compile(
 SIMD_REGISTER = re.compile(r"%(x|y|z)?mm\d")
 
 
-def fail(problems, what):
-    problems.append(what)
-
-
 def import_table(pe):
     found = set()
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
@@ -57,19 +54,19 @@ def import_table(pe):
 
 def pinned_imports():
     pinned = set()
-    for line in open(os.path.join(HERE, "imports.txt")):
+    for line in read_file(os.path.join(HERE, "imports.txt")).splitlines(True):
         if line.strip() and not line.startswith("#"):
             dll, *names = line.split()
             pinned.update((dll, name) for name in names)
     return pinned
 
 
-def check_imports(path, machine, problems):
+def check_imports(path, machine):
     found, pinned = import_table(pefile.PE(path)), pinned_imports()
     for dll, name in sorted(found - pinned):
-        fail(problems, "%s imports %s!%s, which imports.txt does not list" % (path, dll, name))
+        fail("%s imports %s!%s, which imports.txt does not list" % (path, dll, name))
     for dll, name in sorted(pinned - found):
-        fail(problems, "%s no longer imports %s!%s: take it out of imports.txt and "
+        fail("%s no longer imports %s!%s: take it out of imports.txt and "
              "docs/COMPATIBILITY.md" % (path, dll, name))
 
 
@@ -83,53 +80,53 @@ def code_lines(path):
             yield match.group(1), match.group(2), match.group(3)
 
 
-def check_instructions(path, machine, problems):
+def check_instructions(path, machine):
     if machine != "i386":
         return
     for address, mnemonic, operands in code_lines(path):
         if NOT_ON_A_486.match(mnemonic) or SIMD_REGISTER.search(operands):
-            fail(problems, "%s: %s %s at 0x%s is not an i486 instruction" %
+            fail("%s: %s %s at 0x%s is not an i486 instruction" %
                  (path, mnemonic, operands, address))
 
 
-def check_headers(path, machine, problems):
+def check_headers(path, machine):
     header = pefile.PE(path).OPTIONAL_HEADER
     (os_major, os_minor), (sub_major, sub_minor) = VERSIONS[machine]
     if header.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI:
-        fail(problems, "%s: subsystem %d, not a GUI program" % (path, header.Subsystem))
+        fail("%s: subsystem %d, not a GUI program" % (path, header.Subsystem))
     if (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion) != (os_major, os_minor):
-        fail(problems, "%s: OS version %d.%d" % (path, header.MajorOperatingSystemVersion,
+        fail("%s: OS version %d.%d" % (path, header.MajorOperatingSystemVersion,
                                                  header.MinorOperatingSystemVersion))
     if (header.MajorSubsystemVersion, header.MinorSubsystemVersion) != (sub_major, sub_minor):
-        fail(problems, "%s: subsystem version %d.%d" % (path, header.MajorSubsystemVersion,
+        fail("%s: subsystem version %d.%d" % (path, header.MajorSubsystemVersion,
                                                         header.MinorSubsystemVersion))
     for flag, name in ((IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "ASLR (dynamic base)"),
                        (IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "NX")):
         if not header.DllCharacteristics & flag:
-            fail(problems, "%s: the %s flag is gone" % (path, name))
+            fail("%s: the %s flag is gone" % (path, name))
 
 
-def check_constructors(link_map, problems):
+def check_constructors(link_map):
     """The constructor list of the link map holds no input section: only its head and end."""
-    text = open(link_map).read()
+    text = read_file(link_map)
     listed = re.search(r"__CTOR_LIST__ = \.\n((?:.*\n)*?).*LONG 0x0\n", text)
     if not listed:
-        fail(problems, link_map + ": no constructor list found")
+        fail(link_map + ": no constructor list found")
         return
     linked = [line for line in listed.group(1).splitlines()
               if re.match(r"^\s*\.ctors?\S*\s+0x", line)]
     if linked:
-        fail(problems, "%s: static constructors are linked in, and nothing runs them:\n%s" %
+        fail("%s: static constructors are linked in, and nothing runs them:\n%s" %
              (link_map, "\n".join(linked)))
 
 
 def built_installer(setuppack, stub, work):
     """An installer setuppack builds from the stub (one small stored file)."""
     folder = tempfile.mkdtemp(dir=work)
-    open(os.path.join(folder, "A.TXT"), "w").write("a file\n")
+    write_file(os.path.join(folder, "A.TXT"), "a file\n")
     manifest = os.path.join(folder, "m.toml")
-    open(manifest, "w").write(manifest_item("A.TXT", "A.TXT", ["embedded", "overwrite"],
-                                            "2001-10-11T17:42:12"))
+    write_file(manifest, manifest_item("A.TXT", "A.TXT", ["embedded", "overwrite"],
+                                       "2001-10-11T17:42:12"))
     out = os.path.join(folder, "setup.exe")
     subprocess.run([setuppack, "build", manifest, "--stub", stub, "-o", out], check=True,
                    capture_output=True)
@@ -145,18 +142,14 @@ def main():
     if not all(os.path.exists(path) for path in stubs.values()):
         print("SKIPPED: build the win32 and win64 presets first")
         return SKIPPED
-    problems = []
     with tempfile.TemporaryDirectory() as work:
         for machine, stub in stubs.items():
             print("%s: %s, %d bytes" % (machine, stub, os.path.getsize(stub)))
             for path in (stub, built_installer(setuppack, stub, work)):
-                CHECKS[check](path, machine, problems)
+                CHECKS[check](path, machine)
             if check == "headers":
-                check_constructors(os.path.splitext(stub)[0] + ".map", problems)
-    for problem in problems:
-        print("FAILED: " + problem)
-    return 1 if problems else 0
+                check_constructors(os.path.splitext(stub)[0] + ".map")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(qvtest.main(main))

@@ -7,15 +7,15 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import qvtest  # noqa: E402
+from qvtest import check  # noqa: E402
 from ui_table import UI  # noqa: E402
 
 
 def main(source):
     with open(os.path.join(source, "resources", "ui_table.h"), encoding="utf-8") as f:
         defined = set(re.findall(r"^#define ([A-Z][A-Z0-9_]*) ", f.read(), re.M))
-    failures = []
-    if set(UI) != defined:
-        failures.append(f"names differ from the header's: {sorted(set(UI) ^ defined)}")
+    check(set(UI) == defined, f"names differ from the header's: {sorted(set(UI) ^ defined)}")
     expected = {
         "DIRDLG_EDIT": 101,
         "PROGRESSDLG_ABORT": 1,
@@ -26,12 +26,8 @@ def main(source):
         "MSG_SET_DATE_FAILED": "Error setting file Date & Time!",
     }
     for name, value in expected.items():
-        if UI.get(name) != value:
-            failures.append(f"{name}: {UI.get(name)!r}, expected {value!r}")
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+        check(UI.get(name) == value, f"{name}: {UI.get(name)!r}, expected {value!r}")
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(qvtest.main(lambda: main(sys.argv[1])))
