@@ -191,12 +191,13 @@ size_t StageExternalFiles(const std::vector<PackedItem>& items, const std::strin
     return written;
 }
 
-// The freshly built file must pass the same verification a shipped one would.
-void CheckBuiltInstaller(const std::vector<uint8_t>& file) {
+// The freshly built file must pass the same verification a shipped one would; its view.
+InstallerView CheckBuiltInstaller(const std::vector<uint8_t>& file) {
     InstallerView view = ReadInstaller(file.data(), file.size(), ReaderOptions{});
     std::vector<std::string> problems = VerifyInstaller(file.data(), view);
     if (!problems.empty())
         throw PackError("the built installer fails verification: " + problems[0]);
+    return view;
 }
 
 }  // namespace
@@ -214,17 +215,16 @@ BuiltInstaller MakeInstaller(const BuildOptions& options) {
     built.packed = PackItems(items);
     std::vector<uint8_t> block = BuildPackageBlock(built.packed);
     built.file = BuildInstallerImage(ReadFileBytes(options.stubPath), block, manifest.settings);
-    CheckBuiltInstaller(built.file);
+    built.view = CheckBuiltInstaller(built.file);
     if (options.finish) {
         built.file = options.finish(built.file);
-        CheckBuiltInstaller(built.file);
+        built.view = CheckBuiltInstaller(built.file);
     }
     BuildSummary& summary = built.summary;
     summary.itemCount = items.size();
     summary.blockSize = block.size();
     summary.fileSize = built.file.size();
-    summary.packageOffset =
-        ReadInstaller(built.file.data(), built.file.size(), ReaderOptions{}).packageOffset;
+    summary.packageOffset = built.view.packageOffset;
     return built;
 }
 

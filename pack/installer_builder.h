@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/installer_reader.h"
 #include "pack/manifest.h"
 #include "pack/output_set.h"
 
@@ -70,6 +71,7 @@ struct BuiltInstaller {
     std::vector<uint8_t> file;
     std::vector<PackedItem> packed;
     BuildSummary summary;
+    InstallerView view;  // of `file`, as verified
 };
 BuiltInstaller MakeInstaller(const BuildOptions& options);
 

@@ -190,7 +190,7 @@ int BuildDiskettes(const BuildOptions& build, const DisketteOptions& options,
     std::string staging = outputs.PrivateFolder(options.dir);
     BuildOptions inStaging;
     BuiltInstaller built = MakeInStaging(build, staging, &inStaging);
-    InstallerView view = ReadInstaller(built.file.data(), built.file.size(), ReaderOptions{});
+    const InstallerView& view = built.view;
     std::vector<Diskette> set =
         PlanDiskettes(view, inStaging.outputPath, fs::path(build.outputPath).filename().string(),
                       inStaging.externalDir);
