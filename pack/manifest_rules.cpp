@@ -12,13 +12,10 @@ void FailAt(const ItemContext& context, int line, const std::string& message) {
 }
 
 toml::table ParseManifestToml(const std::string& text, const ItemContext& context) {
-    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text))
-        FailAt(context, problem->line, problem->what);
-    try {
-        return toml::parse(text, context.displayName);
-    } catch (const toml::parse_error& error) {
-        FailAt(context, (int)error.source().begin.line, std::string(error.description()));
-    }
+    TomlTextProblem problem{};
+    std::optional<toml::table> table = ParseTomlText(text, context.displayName, &problem);
+    if (!table) FailAt(context, problem.line, problem.what);
+    return std::move(*table);
 }
 
 void CheckItemRules(const ManifestItem& item, const ItemContext& context) {

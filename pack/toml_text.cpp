@@ -149,3 +149,18 @@ std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text) {
     }
     return FindTomlNestingTooDeep(text);
 }
+
+std::optional<toml::table> ParseTomlText(const std::string& text, const std::string& sourceName,
+                                         TomlTextProblem* problem) {
+    if (std::optional<TomlTextProblem> found = FindTextTomlCannotRead(text)) {
+        *problem = *found;
+        return std::nullopt;
+    }
+    try {
+        return toml::parse(text, sourceName);
+    } catch (const toml::parse_error& error) {
+        *problem =
+            TomlTextProblem{(int)error.source().begin.line, std::string(error.description())};
+        return std::nullopt;
+    }
+}

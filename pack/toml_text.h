@@ -29,3 +29,8 @@ std::optional<TomlTextProblem> FindTextTomlCannotRead(const std::string& text);
 // The first line where dotted keys, table headers, arrays and inline tables reach more than
 // 100 levels together; counted before the parser sees the text, as it descends once per level.
 std::optional<TomlTextProblem> FindTomlNestingTooDeep(const std::string& text);
+
+// The text checked by FindTextTomlCannotRead, then parsed (`sourceName` names it in the
+// parser's nodes). On either refusal, nothing, with `problem` set to its line and what.
+std::optional<toml::table> ParseTomlText(const std::string& text, const std::string& sourceName,
+                                         TomlTextProblem* problem);

@@ -31,17 +31,11 @@ inline toml::table ParseTomlFile(const std::string& path) {
     } catch (const PackError& error) {
         throw std::runtime_error(error.what());
     }
-    std::ostringstream message;
-    if (std::optional<TomlTextProblem> problem = FindTextTomlCannotRead(text)) {
-        message << path << ":" << problem->line << ": " << problem->what;
-        throw std::runtime_error(message.str());
-    }
-    try {
-        return toml::parse(text, path);
-    } catch (const toml::parse_error& error) {
-        message << path << ":" << error.source().begin.line << ": " << error.description();
-        throw std::runtime_error(message.str());
-    }
+    TomlTextProblem problem{};
+    std::optional<toml::table> table = ParseTomlText(text, path, &problem);
+    if (!table)
+        throw std::runtime_error(path + ":" + std::to_string(problem.line) + ": " + problem.what);
+    return std::move(*table);
 }
 
 // Fails at the first key of `table` that is not in `known`; `where` names the table
